@@ -1,0 +1,127 @@
+#include "core/storage/atomic_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <regex>
+
+#include "tests/support/faulty_file_system.h"
+#include "tests/support/temp_dir.h"
+
+namespace brimwell {
+namespace {
+
+using testing::FaultyFileSystem;
+using testing::readFile;
+using testing::TempDir;
+using testing::writeFile;
+
+Status noSync(int) { return {}; }
+
+TEST(AtomicFileTest, WritesTheWholeContentCreatingMissingDirectories) {
+  TempDir dir;
+  const auto target = dir / "a/b/c/journal.json";
+  ASSERT_TRUE(AtomicFile::write("{\"x\":1}", target));
+  EXPECT_EQ(readFile(target), "{\"x\":1}");
+  EXPECT_EQ(dir.names(dir / "a/b/c"), std::vector<std::string>{"journal.json"});
+
+  // Empty data leaves an empty file, whether the target existed or not.
+  ASSERT_TRUE(AtomicFile::write("", target));
+  EXPECT_EQ(readFile(target), "");
+  ASSERT_TRUE(AtomicFile::write("", dir / "fresh.json"));
+  EXPECT_TRUE(std::filesystem::exists(dir / "fresh.json"));
+  EXPECT_EQ(std::filesystem::file_size(dir / "fresh.json"), 0u);
+}
+
+TEST(AtomicFileTest, TemporaryNameIsHiddenBesideTheTargetWithAnUpperCaseUUID) {
+  const auto temporary = AtomicFile::temporaryPath("/x/y/journal.json");
+  EXPECT_EQ(temporary.parent_path(), "/x/y");
+  EXPECT_TRUE(std::regex_match(
+      temporary.filename().string(),
+      std::regex(
+          R"(\.journal\.json\.[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}\.tmp)")))
+      << temporary;
+  EXPECT_NE(temporary, AtomicFile::temporaryPath("/x/y/journal.json"));
+}
+
+TEST(AtomicFileTest, EveryFailingStepKeepsTheOldContentAndLeavesNoTemporaryFile) {
+  const struct {
+    const char* name;
+    void (*inject)(FaultyFileSystem&);
+    int expectedCode;
+  } cases[] = {
+      {"disk full mid-way", [](FaultyFileSystem& fs) { fs.bytesBeforeDiskFull = 3; }, ENOSPC},
+      {"disk full at once", [](FaultyFileSystem& fs) { fs.bytesBeforeDiskFull = 0; }, ENOSPC},
+      {"write error", [](FaultyFileSystem& fs) { fs.writeError = EIO; }, EIO},
+      {"close fails", [](FaultyFileSystem& fs) { fs.closeError = EIO; }, EIO},
+      {"rename fails", [](FaultyFileSystem& fs) { fs.renameError = EXDEV; }, EXDEV},
+      {"create fails", [](FaultyFileSystem& fs) { fs.createError = EACCES; }, EACCES},
+      {"directory fails", [](FaultyFileSystem& fs) { fs.createDirectoriesError = EROFS; }, EROFS},
+  };
+  for (const auto& c : cases) {
+    TempDir dir;
+    const auto target = dir / "state.json";
+    writeFile(target, "old content");
+    FaultyFileSystem fs;
+    c.inject(fs);
+    Status written = AtomicFile::write("new content that is longer", target, noSync, fs);
+    ASSERT_FALSE(written) << c.name;
+    EXPECT_EQ(written.error().code(), c.expectedCode) << c.name;
+    EXPECT_EQ(readFile(target), "old content") << c.name;
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"state.json"}) << c.name;
+  }
+}
+
+TEST(AtomicFileTest, AFailingFlushAbortsTheWrite) {
+  TempDir dir;
+  const auto target = dir / "state.json";
+  writeFile(target, "old");
+  Status written = AtomicFile::write("new", target, [](int) -> Status { return failPosix(EIO); });
+  ASSERT_FALSE(written);
+  EXPECT_EQ(written.error(), Error::posix(EIO));
+  EXPECT_EQ(readFile(target), "old");
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"state.json"});
+}
+
+TEST(AtomicFileTest, ARenameOntoADirectoryFailsAndLeavesItUntouched) {
+  TempDir dir;
+  const auto target = dir / "state.json";
+  std::filesystem::create_directory(target);
+  writeFile(target / "inside", "kept");
+  Status written = AtomicFile::write("new", target);
+  ASSERT_FALSE(written);
+  EXPECT_EQ(written.error().code(), EISDIR);
+  EXPECT_EQ(readFile(target / "inside"), "kept");
+  EXPECT_EQ(dir.names(), std::vector<std::string>{"state.json"});
+}
+
+TEST(AtomicFileTest, InterruptedAndShortWritesStillWriteEveryByte) {
+  TempDir dir;
+  FaultyFileSystem fs;
+  fs.interruptedWrites = 2;
+  fs.maxBytesPerWrite = 5;
+  const std::string data(23, 'x');
+  ASSERT_TRUE(AtomicFile::write(data, dir / "f", noSync, fs));
+  EXPECT_EQ(readFile(dir / "f"), data);
+  EXPECT_EQ(fs.writeCalls, 2 + 5);
+}
+
+TEST(AtomicFileTest, NewFilesGetMode0644UnderTheUmask) {
+  TempDir dir;
+  const mode_t previous = ::umask(022);
+  ASSERT_TRUE(AtomicFile::write("x", dir / "f"));
+  ::umask(previous);
+  struct stat info {};
+  ASSERT_EQ(::stat((dir / "f").c_str(), &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0644u);
+}
+
+TEST(AtomicFileTest, FullSyncReportsTheSystemError) {
+  Status synced = AtomicFile::fullSync(-1);
+  ASSERT_FALSE(synced);
+  EXPECT_EQ(synced.error().code(), EBADF);
+}
+
+}  // namespace
+}  // namespace brimwell
