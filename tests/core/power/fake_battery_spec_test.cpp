@@ -1,0 +1,69 @@
+#include "core/power/fake_battery_spec.h"
+
+#include <gtest/gtest.h>
+
+namespace brimwell {
+namespace {
+
+constexpr auto ac = PowerSource::ac;
+constexpr auto battery = PowerSource::battery;
+
+TEST(FakeBatterySpecTest, ParseFollowsTheExampleTable) {
+  const struct {
+    const char* text;
+    std::optional<FakeBatterySpec> expected;
+  } cases[] = {
+      {"50,ac", FakeBatterySpec{50, ac, std::nullopt}},
+      {" \n 20 , Batt , 35 \n", FakeBatterySpec{20, battery, 35}},
+      {"50,AC", FakeBatterySpec{50, ac, std::nullopt}},
+      {"50,,ac", FakeBatterySpec{50, ac, std::nullopt}},
+      {",50,ac,", FakeBatterySpec{50, ac, std::nullopt}},
+      {"50,ac,40", FakeBatterySpec{50, ac, 40}},
+      {"+7,BATTERY,+0", FakeBatterySpec{7, battery, 0}},
+      {"100,ac", FakeBatterySpec{100, ac, std::nullopt}},
+      {"0,battery", FakeBatterySpec{0, battery, std::nullopt}},
+      {"\t20\t,battery", FakeBatterySpec{20, battery, std::nullopt}},
+      {"20,battery,-1", std::nullopt},
+      {"101,ac", std::nullopt},
+      {"-1,ac", std::nullopt},
+      {"20", std::nullopt},
+      {"20,ups", std::nullopt},
+      {"20,ac,5,6", std::nullopt},
+      {"50, ,ac", std::nullopt},
+      {"5 0,ac", std::nullopt},
+      {"0x10,ac", std::nullopt},
+      {"20,battery,3.5", std::nullopt},
+      {"+,ac", std::nullopt},
+      {"99999999999999999999,ac", std::nullopt},  // beyond 64 bits
+      {"20\n,ac", std::nullopt},                  // line breaks inside are not trimmed
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FakeBatterySpec::parse(c.text), c.expected) << c.text;
+}
+
+TEST(FakeBatterySpecTest, ReadingChargesOnlyOnTheAdapterBelowFullAndKeepsMinutesOnBattery) {
+  const Date at = Date(std::chrono::seconds(1000));
+  const struct {
+    FakeBatterySpec spec;
+    bool charging;
+    std::optional<int> minutes;
+  } cases[] = {
+      {{100, ac, std::nullopt}, false, std::nullopt},
+      {{99, ac, 40}, true, std::nullopt},
+      {{0, battery, 3}, false, 3},
+      {{50, battery, std::nullopt}, false, std::nullopt},
+  };
+  for (const auto& c : cases) {
+    const BatteryReading expected{.percent = c.spec.percent,
+                                  .powerSource = c.spec.powerSource,
+                                  .isCharging = c.charging,
+                                  .minutesToEmpty = c.minutes,
+                                  .timestamp = at};
+    const BatteryReading reading = c.spec.reading(at);
+    EXPECT_EQ(reading, expected) << c.spec.percent;
+    EXPECT_EQ(reading.batteryWatts(), std::nullopt);
+  }
+}
+
+}  // namespace
+}  // namespace brimwell
