@@ -1,0 +1,38 @@
+// The browsers and terminal applications a capture asks, each tied to its application's bundle
+// identifier. Raw values are the case names; pure functions, callable from any thread.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string_view>
+
+#include "core/base/enum_text.h"
+
+namespace brimwell {
+
+enum class BrowserKind { safari, chrome, brave, edge, arc, vivaldi };
+enum class TerminalKind { terminal, iterm2 };
+
+template <>
+struct EnumNames<BrowserKind> {
+  static constexpr std::array<std::string_view, 6> names = {"safari", "chrome", "brave",
+                                                            "edge",   "arc",    "vivaldi"};
+};
+
+template <>
+struct EnumNames<TerminalKind> {
+  static constexpr std::array<std::string_view, 2> names = {"terminal", "iterm2"};
+};
+
+std::string_view bundleID(BrowserKind kind);
+std::string_view bundleID(TerminalKind kind);
+
+// The kind whose bundle identifier equals `bundleID` exactly (case-sensitive), or nothing.
+template <class Kind>
+std::optional<Kind> fromBundleID(std::string_view bundleID);
+template <>
+std::optional<BrowserKind> fromBundleID<BrowserKind>(std::string_view text);
+template <>
+std::optional<TerminalKind> fromBundleID<TerminalKind>(std::string_view text);
+
+}  // namespace brimwell
