@@ -71,16 +71,16 @@ std::optional<FakeBatterySpec> FakeBatterySpec::parse(std::string_view text) {
   const auto source = sourceNamed(pieces[1]);
   if (!source) return std::nullopt;
 
-  FakeBatterySpec spec{static_cast<int>(*percent), *source, std::nullopt};
+  FakeBatterySpec fake{static_cast<int>(*percent), *source, std::nullopt};
   if (pieces.size() == 3) {
     // Minutes are held as int like every other minutes figure; a larger count is refused.
     const auto minutes = decimalInteger(pieces[2]);
     if (!minutes || *minutes < 0 || *minutes > std::numeric_limits<int>::max()) {
       return std::nullopt;
     }
-    spec.minutesToEmpty = static_cast<int>(*minutes);
+    fake.minutesToEmpty = static_cast<int>(*minutes);
   }
-  return spec;
+  return fake;
 }
 
 BatteryReading FakeBatterySpec::reading(Date at) const {

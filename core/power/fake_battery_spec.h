@@ -15,14 +15,15 @@ namespace brimwell {
 struct FakeBatterySpec {
   int percent = 0;  // 0 to 100
   PowerSource powerSource = PowerSource::battery;
-  std::optional<int> minutesToEmpty;  // not negative
+  std::optional<int> minutesToEmpty = std::nullopt;  // not negative
 
-  // The spec for "percent,source[,minutes]": pieces are trimmed, empty pieces between commas are
-  // dropped, the source is "ac", "batt" or "battery" in any case. Nothing for any other text.
+  // The fake battery that "percent,source[,minutes]" describes: pieces are trimmed, empty pieces
+  // between commas are dropped, the source is "ac", "batt" or "battery" in any case. Nothing for
+  // any other text.
   static std::optional<FakeBatterySpec> parse(std::string_view text);
 
-  // The reading this spec stands for, taken at `at`: charging only on the adapter below 100 %,
-  // minutes to empty only on battery, every other measurement absent.
+  // The reading this fake battery stands for, taken at `at`: charging only on the adapter below
+  // full charge, minutes to empty only on battery, every other measurement absent.
   BatteryReading reading(Date at) const;
 
   friend bool operator==(const FakeBatterySpec&, const FakeBatterySpec&) = default;

@@ -59,14 +59,5 @@ TEST(BatteryReadingTest, DecodingIsStrictForRequiredKeysAndTypes) {
   EXPECT_EQ(tolerant->percent, 5);
 }
 
-TEST(PowerSourceTest, RawValuesMatchExactly) {
-  EXPECT_EQ(enumFromString<PowerSource>("ac"), PowerSource::ac);
-  EXPECT_EQ(enumFromString<PowerSource>("battery"), PowerSource::battery);
-  for (const char* text : {"AC", "Ac", "Battery", "batt", ""}) {
-    EXPECT_EQ(enumFromString<PowerSource>(text), std::nullopt) << text;
-  }
-  EXPECT_EQ(toString(PowerSource::battery), "battery");
-}
-
 }  // namespace
 }  // namespace brimwell

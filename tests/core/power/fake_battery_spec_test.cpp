@@ -44,7 +44,7 @@ TEST(FakeBatterySpecTest, ParseFollowsTheExampleTable) {
 TEST(FakeBatterySpecTest, ReadingChargesOnlyOnTheAdapterBelowFullAndKeepsMinutesOnBattery) {
   const Date at = Date(std::chrono::seconds(1000));
   const struct {
-    FakeBatterySpec spec;
+    FakeBatterySpec fake;
     bool charging;
     std::optional<int> minutes;
   } cases[] = {
@@ -54,13 +54,13 @@ TEST(FakeBatterySpecTest, ReadingChargesOnlyOnTheAdapterBelowFullAndKeepsMinutes
       {{50, battery, std::nullopt}, false, std::nullopt},
   };
   for (const auto& c : cases) {
-    const BatteryReading expected{.percent = c.spec.percent,
-                                  .powerSource = c.spec.powerSource,
+    const BatteryReading expected{.percent = c.fake.percent,
+                                  .powerSource = c.fake.powerSource,
                                   .isCharging = c.charging,
                                   .minutesToEmpty = c.minutes,
                                   .timestamp = at};
-    const BatteryReading reading = c.spec.reading(at);
-    EXPECT_EQ(reading, expected) << c.spec.percent;
+    const BatteryReading reading = c.fake.reading(at);
+    EXPECT_EQ(reading, expected) << c.fake.percent;
     EXPECT_EQ(reading.batteryWatts(), std::nullopt);
   }
 }

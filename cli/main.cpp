@@ -1,0 +1,32 @@
+// brimwell: the host tool. Each subcommand lives in its own file and registers itself here.
+#include <CLI/CLI.hpp>
+#include <iostream>
+#include <string>
+
+#include "cli/policy_command.h"
+
+namespace {
+
+// CLI11's message as one sentence.
+std::string sentence(std::string text) {
+  if (!text.empty() && text.back() != '.') text += '.';
+  return text;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app("Brimwell's host tool: shows how the battery policy decides.", "brimwell");
+  app.require_subcommand(1);
+  int status = 0;
+  brimwell::cli::addPolicyCommand(app, status);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::Success& done) {
+    return app.exit(done);  // --help and its kin print and exit 0
+  } catch (const CLI::ParseError& error) {
+    std::cerr << sentence(error.what()) << '\n';
+    return 2;
+  }
+  return status;
+}
