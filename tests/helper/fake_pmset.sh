@@ -9,13 +9,14 @@
 #   ignore_term=1   with hang: ignore SIGTERM
 #   big=1           print more than 64 KiB before the normal output
 #   refuse=KEY      accept changes of KEY (lowpowermode or hibernatemode) without applying them
+#   silent=1        print nothing for the settings listings
 dir=$(dirname "$0")
 battery_lowpowermode=0
 ac_lowpowermode=0
 battery_hibernatemode=3
 ac_hibernatemode=3
 sleeps=0
-log="" delay="" fail="" stdout_only="" hang="" ignore_term="" big="" refuse=""
+log="" delay="" silent="" fail="" stdout_only="" hang="" ignore_term="" big="" refuse=""
 [ -f "$dir/pmset.state" ] && . "$dir/pmset.state"
 [ -f "$dir/pmset.control" ] && . "$dir/pmset.control"
 
@@ -52,7 +53,9 @@ save() {
   mv "$dir/pmset.state.tmp" "$dir/pmset.state"
 }
 
+[ -n "$silent" ] && set -- silent
 case "$*" in
+  "silent") ;;
   "-g")
     echo "System-wide power settings:"
     echo "Currently in use:"
