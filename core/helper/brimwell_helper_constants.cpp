@@ -13,6 +13,9 @@
 #ifndef BRIMWELL_HELPER_EXECUTABLE_PATH
 #define BRIMWELL_HELPER_EXECUTABLE_PATH "/usr/libexec/brimwell/brimwell-helper"
 #endif
+#ifndef BRIMWELL_HELPER_RECORD_PATH
+#define BRIMWELL_HELPER_RECORD_PATH "/var/lib/brimwell/helper-state.json"
+#endif
 #ifndef BRIMWELL_APPLICATION_EXECUTABLE_PATH
 #define BRIMWELL_APPLICATION_EXECUTABLE_PATH "/usr/bin/brimwell"
 #endif
@@ -22,6 +25,7 @@ namespace brimwell::BrimwellHelperConstants {
 const std::string_view socketPath = BRIMWELL_HELPER_SOCKET_PATH;
 const std::string_view helperExecutablePath = BRIMWELL_HELPER_EXECUTABLE_PATH;
 const std::string_view applicationExecutablePath = BRIMWELL_APPLICATION_EXECUTABLE_PATH;
+const std::string_view recordPath = BRIMWELL_HELPER_RECORD_PATH;
 
 std::optional<std::int64_t> buildVersion(const std::map<std::string, InfoValue>& info) {
   auto found = info.find("CFBundleVersion");

@@ -54,6 +54,9 @@ inline const std::set<std::int64_t> allowedHibernateModes = {0, 3, 25};
 extern const std::string_view socketPath;            // "/run/com.tallowgate.brimwell.helper.sock"
 extern const std::string_view helperExecutablePath;  // the installed daemon
 extern const std::string_view applicationExecutablePath;  // the installed application
+// Where the daemon keeps its record on Linux: "/var/lib/brimwell/helper-state.json" (the
+// directory above the record's own must exist, which /var/lib always does).
+extern const std::string_view recordPath;
 
 // The value of "CFBundleVersion" when it is text that is a whole plain decimal number; absent
 // when it is missing, not text, empty or anything else.
