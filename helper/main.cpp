@@ -1,0 +1,52 @@
+// brimwell-helper: the privileged daemon. It serves the Brimwell application over a Unix-domain
+// socket (handed over by the service manager, or bound itself) and ends with status 0 after a
+// quiet period without an open connection.
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <memory>
+
+#include "core/helper/brimwell_helper_constants.h"
+#include "helper/helper_daemon_options.h"
+#include "helper/helper_listener.h"
+#include "helper/listening_socket.h"
+#include "helper/process_command_runner.h"
+
+int main(int argc, char** argv) {
+  using namespace brimwell;
+  ::signal(SIGPIPE, SIG_IGN);
+
+  auto options = parseHelperDaemonOptions(std::vector<std::string>(argv + 1, argv + argc));
+  if (!options) {
+    std::fprintf(stderr, "%s\n", options.error().message().c_str());
+    return 64;
+  }
+
+  const std::int64_t version = BrimwellHelperConstants::runningVersion();
+  std::atomic<HelperListener*> listener = nullptr;
+  auto idle = std::make_shared<IdleExit>(options->idleExitAfter, [&listener] {
+    if (HelperListener* running = listener.load()) running->stop();
+  });
+  PeerRequirement requirement{canonicalExecutablePath(options->allowedClient), std::nullopt, true};
+  auto store = std::make_shared<HelperRecordStore>(options->recordPath, ::geteuid());
+
+  auto activated = activatedSocket();
+  Result<int> fd = activated && *activated ? Result<int>(**activated)
+                   : activated             ? bindSocket(options->socketPath)
+                                           : Result<int>(Unexpected(activated.error()));
+  if (!fd) {
+    std::fprintf(stderr, "The Brimwell helper cannot listen on %s: %s\n",
+                 options->socketPath.c_str(), fd.error().message().c_str());
+    return 1;
+  }
+
+  HelperListener serving(*fd, {requirement, std::make_shared<ProcessCommandRunner>(), store,
+                               version, idle, options->pmsetPath});
+  listener = &serving;
+  idle->start();
+  serving.run();
+  listener = nullptr;
+  return 0;
+}

@@ -1,0 +1,81 @@
+#include "core/helper/brimwell_helper_constants.h"
+
+#include <gtest/gtest.h>
+
+namespace brimwell {
+namespace {
+
+using namespace BrimwellHelperConstants;
+
+TEST(HelperCallTest, RawValuesRoundTripInDeclarationOrderAndUnknownTextHasNoCase) {
+  const char* names[] = {
+      "helperVersion",           "lowPowerMode",  "setLowPowerMode",   "batteryHibernateMode",
+      "setBatteryHibernateMode", "sleepNow",      "beginLowPowerMode", "endLowPowerMode",
+      "beginSafeLanding",        "endSafeLanding"};
+  for (std::size_t i = 0; i < allHelperCalls.size(); ++i) {
+    EXPECT_EQ(toString(allHelperCalls[i]), names[i]);
+    EXPECT_EQ(fromString<HelperCall>(names[i]), allHelperCalls[i]);
+  }
+  EXPECT_EQ(fromString<HelperCall>("sleepnow"), std::nullopt);
+  EXPECT_EQ(fromString<HelperCall>(""), std::nullopt);
+  EXPECT_EQ(fromString<HelperCall>("sleepNow "), std::nullopt);
+}
+
+TEST(BrimwellHelperConstantsTest, TimeBudgetsFollowTheCommandCounts) {
+  struct Row {
+    HelperCall call;
+    int runs;
+    double worst;
+    double client;
+  };
+  const Row rows[] = {
+      {HelperCall::helperVersion, 0, 0, 2},
+      {HelperCall::lowPowerMode, 1, 52, 57},
+      {HelperCall::batteryHibernateMode, 1, 52, 57},
+      {HelperCall::sleepNow, 1, 52, 57},
+      {HelperCall::setLowPowerMode, 2, 65, 70},
+      {HelperCall::endSafeLanding, 2, 65, 70},
+      {HelperCall::setBatteryHibernateMode, 3, 78, 83},
+      {HelperCall::beginLowPowerMode, 3, 78, 83},
+      {HelperCall::endLowPowerMode, 3, 78, 83},
+      {HelperCall::beginSafeLanding, 3, 78, 83},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(toString(row.call));
+    EXPECT_EQ(commandRuns(row.call), row.runs);
+    EXPECT_DOUBLE_EQ(helperWorstCase(row.call), row.worst);
+    EXPECT_DOUBLE_EQ(clientTimeout(row.call), row.client);
+  }
+  EXPECT_DOUBLE_EQ(worstCommandRun, 13);
+  EXPECT_EQ(allowedHibernateModes, (std::set<std::int64_t>{0, 3, 25}));
+}
+
+TEST(BrimwellHelperConstantsTest, BuildVersionAcceptsOnlyWholePlainDecimalText) {
+  using Info = std::map<std::string, InfoValue>;
+  const std::pair<Info, std::optional<std::int64_t>> rows[] = {
+      {{}, std::nullopt},
+      {{{"CFBundleVersion", std::string("7")}}, 7},
+      {{{"CFBundleVersion", std::string("+7")}}, 7},
+      {{{"CFBundleVersion", std::string("-3")}}, -3},
+      {{{"CFBundleVersion", std::string("2.0")}}, std::nullopt},
+      {{{"CFBundleVersion", std::string("12 ")}}, std::nullopt},
+      {{{"CFBundleVersion", std::string("")}}, std::nullopt},
+      {{{"CFBundleVersion", std::string("+")}}, std::nullopt},
+      {{{"CFBundleVersion", std::string("9223372036854775808")}}, std::nullopt},
+      {{{"CFBundleVersion", std::string("-9223372036854775808")}}, INT64_MIN},
+      {{{"CFBundleVersion", std::int64_t{7}}}, std::nullopt},
+      {{{"CFBundleShortVersionString", std::string("7")}}, std::nullopt},
+  };
+  for (const auto& [info, expected] : rows) EXPECT_EQ(buildVersion(info), expected);
+}
+
+TEST(BrimwellHelperConstantsTest, RequirementsDifferOnlyInTheIdentifier) {
+  std::string client(clientRequirement);
+  client.replace(client.find("\"com.tallowgate.brimwell\""), 25,
+                 "\"com.tallowgate.brimwell.helper\"");
+  EXPECT_EQ(client, helperRequirement);
+  EXPECT_NE(clientRequirement.find("leaf[subject.OU] = \"QX7T31ZK4M\""), std::string_view::npos);
+}
+
+}  // namespace
+}  // namespace brimwell

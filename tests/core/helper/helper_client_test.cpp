@@ -1,0 +1,174 @@
+#include "core/helper/helper_client.h"
+
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <future>
+#include <thread>
+
+namespace brimwell {
+namespace {
+
+// A stand-in daemon: serves connections one at a time, reading one line from each and answering
+// with `answer(line)` (no answer when it returns an empty text).
+class FakeDaemon {
+ public:
+  explicit FakeDaemon(std::function<std::string(const std::string&)> answer)
+      : answer_(std::move(answer)) {
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::strcpy(address.sun_path, path.c_str());
+    fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    EXPECT_EQ(::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    EXPECT_EQ(::listen(fd_, 8), 0);
+    thread_ = std::thread([this] {
+      for (;;) {
+        int connection = ::accept(fd_, nullptr, nullptr);
+        if (connection < 0) return;
+        std::string line;
+        char c;
+        while (::read(connection, &c, 1) == 1 && c != '\n') line += c;
+        if (!line.empty()) {
+          std::lock_guard guard(lock);
+          received.push_back(line);
+        }
+        std::string reply = line.empty() ? "" : answer_(line);
+        if (!reply.empty()) {
+          ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
+          ::shutdown(connection, SHUT_WR);
+          while (::read(connection, &c, 1) > 0) {
+          }
+        } else {
+          ::shutdown(connection, SHUT_WR);
+          while (::read(connection, &c, 1) > 0) {
+          }
+        }
+        ::close(connection);
+      }
+    });
+  }
+  ~FakeDaemon() {
+    ::shutdown(fd_, SHUT_RDWR);
+    ::close(fd_);
+    thread_.join();
+    std::filesystem::remove(path);
+  }
+
+  std::string path = std::filesystem::temp_directory_path() /
+                     ("brimwell-client-" + std::to_string(::getpid()) + ".sock");
+  std::mutex lock;
+  std::vector<std::string> received;
+
+ private:
+  std::function<std::string(const std::string&)> answer_;
+  int fd_ = -1;
+  std::thread thread_;
+};
+
+// Options that accept this test process as the daemon, with short deadlines.
+HelperClientOptions optionsFor(const std::string& socket) {
+  HelperClientOptions options = HelperClientOptions::defaults();
+  options.socketPath = socket;
+  options.helper = {canonicalExecutablePath("/proc/self/exe"), ::geteuid(), false};
+  options.timeout = [](HelperCall) { return 0.3; };
+  return options;
+}
+
+template <class T, class Operation>
+T await(Operation operation) {
+  std::promise<T> promise;
+  operation([&](T value) { promise.set_value(std::move(value)); });
+  return promise.get_future().get();
+}
+
+std::string idOf(const std::string& line) {
+  auto start = line.find("\"id\":") + 5;
+  return line.substr(start, line.find_first_of(",}", start) - start);
+}
+
+TEST(HelperClientTest, SendsOneRequestPerCallAndReadsItsReply) {
+  FakeDaemon daemon([](const std::string& line) {
+    const std::string id = idOf(line);
+    if (line.find("lowPowerMode\"") != std::string::npos)
+      return "{\"id\":" + id + ",\"on\":true}\n";
+    if (line.find("beginLowPowerMode") != std::string::npos) {
+      return "{\"id\":" + id + ",\"turnedOn\":false}\n";
+    }
+    if (line.find("batteryHibernateMode") != std::string::npos) {
+      return "{\"id\":" + id + ",\"mode\":25}\n";
+    }
+    if (line.find("setBatteryHibernateMode") != std::string::npos) {
+      return "{\"id\":" + id + ",\"message\":\"Refused: hibernate mode 7 is not 0, 3 or 25\"}\n";
+    }
+    return "{\"id\":" + id + ",\"version\":2}\n";
+  });
+  HelperClient client(optionsFor(daemon.path));
+  EXPECT_EQ(await<Result<bool>>([&](auto done) { client.lowPowerMode(done); }), Result<bool>(true));
+  EXPECT_EQ(await<Result<bool>>([&](auto done) { client.beginLowPowerMode(done); }),
+            Result<bool>(false));
+  EXPECT_EQ(await<Result<std::int64_t>>([&](auto done) { client.batteryHibernateMode(done); }),
+            Result<std::int64_t>(25));
+  EXPECT_EQ(await<HelperState>([&](auto done) { client.state(done); }),
+            HelperState(helper_state::Ready{}));
+  Status refused = await<Status>([&](auto done) { client.setBatteryHibernateMode(7, done); });
+  ASSERT_FALSE(refused);
+  EXPECT_EQ(refused.error().message(), "Refused: hibernate mode 7 is not 0, 3 or 25");
+
+  std::lock_guard guard(daemon.lock);
+  ASSERT_EQ(daemon.received.size(), 5u);
+  EXPECT_EQ(daemon.received[4], "{\"id\":" + idOf(daemon.received[4]) +
+                                    ",\"mode\":7,\"op\":\"setBatteryHibernateMode\"}");
+}
+
+TEST(HelperClientTest, StateTellsAMissingSocketFromASilentOrForeignDaemon) {
+  HelperClient missing(optionsFor("/nonexistent/brimwell.sock"));
+  EXPECT_EQ(await<HelperState>([&](auto done) { missing.state(done); }),
+            HelperState(helper_state::NotInstalled{}));
+  Status status = await<Status>([&](auto done) { missing.sleepNow(done); });
+  EXPECT_EQ(status.error().message(), "The Brimwell helper is not installed.");
+
+  FakeDaemon silent([](const std::string&) { return std::string(); });
+  HelperClient client(optionsFor(silent.path));
+  EXPECT_EQ(await<HelperState>([&](auto done) { client.state(done); }),
+            HelperState(helper_state::Unreachable{
+                "The Brimwell helper closed the connection without answering."}));
+
+  // A daemon that is not the installed helper is never sent a request.
+  HelperClientOptions strict = optionsFor(silent.path);
+  strict.helper.executable = "/usr/libexec/brimwell/brimwell-helper";
+  HelperClient wary(strict);
+  status = await<Status>([&](auto done) { wary.sleepNow(done); });
+  EXPECT_EQ(status.error().message(),
+            "The process answering for the Brimwell helper is not the installed helper (it runs " +
+                canonicalExecutablePath("/proc/self/exe") +
+                " instead of /usr/libexec/brimwell/brimwell-helper).");
+  std::lock_guard guard(silent.lock);
+  EXPECT_EQ(silent.received.size(), 1u);  // only the state call above
+}
+
+TEST(HelperClientTest, ACallWithoutAReplyEndsAtItsDeadline) {
+  std::promise<void> release;
+  auto released = release.get_future().share();
+  FakeDaemon stuck([released](const std::string&) {
+    released.wait();
+    return std::string();
+  });
+  HelperClient client(optionsFor(stuck.path));
+  auto start = std::chrono::steady_clock::now();
+  Result<bool> result = await<Result<bool>>([&](auto done) { client.lowPowerMode(done); });
+  const double took =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  release.set_value();
+  ASSERT_FALSE(result);
+  EXPECT_EQ(result.error().message(), "The Brimwell helper did not answer within 0.3 seconds.");
+  EXPECT_GE(took, 0.3);
+  EXPECT_LT(took, 1.5);
+}
+
+}  // namespace
+}  // namespace brimwell

@@ -1,0 +1,39 @@
+#include "helper/helper_daemon_options.h"
+
+#include <gtest/gtest.h>
+
+namespace brimwell {
+namespace {
+
+TEST(HelperDaemonOptionsTest, ProductionDefaultsAndOverrides) {
+  auto defaults = parseHelperDaemonOptions({});
+  ASSERT_TRUE(defaults);
+  EXPECT_EQ(defaults->socketPath, "/run/com.tallowgate.brimwell.helper.sock");
+  EXPECT_EQ(defaults->pmsetPath, "/usr/bin/pmset");
+  EXPECT_EQ(defaults->idleExitAfter, 60);
+
+  auto custom = parseHelperDaemonOptions({"--socket", "/tmp/s", "--record", "/tmp/r.json",
+                                          "--pmset", "/tmp/pmset", "--idle-seconds", "0.5",
+                                          "--allowed-client", "/opt/app"});
+  ASSERT_TRUE(custom);
+  EXPECT_EQ(custom->socketPath, "/tmp/s");
+  EXPECT_EQ(custom->recordPath, "/tmp/r.json");
+  EXPECT_EQ(custom->pmsetPath, "/tmp/pmset");
+  EXPECT_EQ(custom->idleExitAfter, 0.5);
+  EXPECT_EQ(custom->allowedClient, "/opt/app");
+
+  const std::pair<std::vector<std::string>, const char*> bad[] = {
+      {{"--socket"}, "The option --socket needs a value."},
+      {{"--verbose", "1"}, "The Brimwell helper has no option --verbose."},
+      {{"--idle-seconds", "soon"}, "The idle time soon is not a number of seconds."},
+      {{"--idle-seconds", "-1"}, "The idle time -1 is not a number of seconds."},
+  };
+  for (const auto& [arguments, message] : bad) {
+    auto parsed = parseHelperDaemonOptions(arguments);
+    ASSERT_FALSE(parsed);
+    EXPECT_EQ(parsed.error().message(), message);
+  }
+}
+
+}  // namespace
+}  // namespace brimwell

@@ -1,0 +1,182 @@
+#include "helper/helper_listener.h"
+
+#include <pwd.h>
+#include <sys/stat.h>
+
+#include <gtest/gtest.h>
+
+#include <future>
+
+#include "core/helper/helper_client.h"
+#include "helper/listening_socket.h"
+#include "tests/helper/daemon_process.h"
+
+namespace brimwell {
+namespace {
+
+constexpr double idle = 0.4;
+
+TEST(HelperDaemonTest, ExitsWithStatusZeroAfterTheIdleTimeWithoutAnyClient) {
+  DaemonProcess daemon(idle);
+  ASSERT_EQ(daemon.waitExit(idle + 2), 0);
+  EXPECT_GE(daemon.secondsRun(), idle);
+}
+
+TEST(HelperDaemonTest, StaysWhileAnyConnectionIsOpenAndExitsTheIdleTimeAfterTheLast) {
+  DaemonProcess daemon(idle);
+  int first = connectTo(daemon.socketPath());
+  int second = connectTo(daemon.socketPath());
+  ASSERT_GE(first, 0);
+  ASSERT_GE(second, 0);
+  EXPECT_EQ(exchangeLine(first, "{\"id\":1,\"op\":\"helperVersion\"}\n"),
+            R"({"id":1,"version":2})");
+  EXPECT_EQ(daemon.waitExit(idle * 2), std::nullopt);  // connected for longer than the idle time
+  ::close(first);
+  EXPECT_EQ(daemon.waitExit(idle * 2), std::nullopt);  // one is still open
+  auto closed = std::chrono::steady_clock::now();
+  ::close(second);
+  ASSERT_EQ(daemon.waitExit(idle + 2), 0);
+  EXPECT_GE(std::chrono::duration<double>(daemon.ended - closed).count(), idle);
+}
+
+TEST(HelperDaemonTest, HostileInputIsAnsweredOrCutOffWhileAWellBehavedClientIsServed) {
+  DaemonProcess daemon(5);
+  daemon.pmset.logRuns();
+  int good = connectTo(daemon.socketPath());
+  int n = 0;
+  auto stillServed = [&] {
+    ++n;
+    return exchangeLine(good, "{\"id\":" + std::to_string(n) + ",\"op\":\"lowPowerMode\"}\n") ==
+           "{\"id\":" + std::to_string(n) + ",\"on\":false}";
+  };
+  ASSERT_TRUE(stillServed());
+
+  int garbage = connectTo(daemon.socketPath());
+  EXPECT_EQ(exchangeLine(garbage, "\x01\xff{{{\n"),
+            R"({"id":null,"message":"The request is not a JSON object."})");
+  EXPECT_EQ(exchangeLine(garbage, "{\"id\":9,\"op\":\"rm -rf /\"}\n"),
+            R"({"id":9,"message":"The helper has no operation named \"rm -rf /\"."})");
+  EXPECT_TRUE(stillServed());
+
+  // More than 64 KiB without a newline, and one over-long line: both connections are closed.
+  for (const std::string& flood : {std::string(70 * 1024, 'x'),
+                                   "{\"id\":1,\"op\":\"" + std::string(65 * 1024, 'y') + "\"}\n"}) {
+    int hostile = connectTo(daemon.socketPath());
+    EXPECT_EQ(exchangeLine(hostile, flood), "");
+    ::close(hostile);
+    EXPECT_TRUE(stillServed());
+  }
+
+  // A client that half-closes after its request still gets its one reply, then the end.
+  int half = connectTo(daemon.socketPath());
+  const std::string request = "{\"id\":5,\"op\":\"batteryHibernateMode\"}\n{\"id\":6,\"op\":";
+  ::send(half, request.data(), request.size(), 0);
+  ::shutdown(half, SHUT_WR);
+  EXPECT_EQ(exchangeLine(half, ""), R"({"id":5,"mode":3})");
+  EXPECT_EQ(exchangeLine(half, ""), "");
+  ::close(half);
+  ::close(garbage);
+  EXPECT_TRUE(stillServed());
+  ::close(good);
+  // Only the well-behaved client's reads (and the half-closed one's) ever ran the tool.
+  EXPECT_EQ(daemon.pmset.log().size(), 2u * (static_cast<std::size_t>(n) + 1));
+}
+
+// Runs `connectAs` in a child that has dropped root for the unprivileged "nobody" user, and
+// returns the line the daemon answered to a sleep request.
+std::string answerToUnprivileged(DaemonProcess& daemon) {
+  struct passwd* nobody = ::getpwnam("nobody");
+  if (nobody == nullptr) return "no nobody user";
+  ::chmod(daemon.pmset.directory().c_str(), 0755);
+  int pipeFds[2];
+  if (::pipe(pipeFds) != 0) return "no pipe";
+  const std::string socket = daemon.socketPath();
+  pid_t child = ::fork();
+  if (child == 0) {
+    ::close(pipeFds[0]);
+    if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) ::_exit(1);
+    int fd = connectTo(socket);
+    std::string line =
+        fd < 0 ? "no connection" : exchangeLine(fd, "{\"id\":1,\"op\":\"sleepNow\"}\n");
+    ssize_t ignored = ::write(pipeFds[1], line.data(), line.size());
+    (void)ignored;
+    ::_exit(0);
+  }
+  ::close(pipeFds[1]);
+  std::string answer;
+  char buffer[512];
+  for (ssize_t count; (count = ::read(pipeFds[0], buffer, sizeof(buffer))) > 0;) {
+    answer.append(buffer, static_cast<std::size_t>(count));
+  }
+  ::close(pipeFds[0]);
+  ::waitpid(child, nullptr, 0);
+  return answer;
+}
+
+TEST(HelperDaemonTest, AnUnprivilegedProcessThatIsNotTheApplicationIsRefusedAndNothingRuns) {
+  if (::geteuid() != 0) GTEST_SKIP() << "Dropping to another user needs root.";
+  const std::string self = canonicalExecutablePath("/proc/self/exe");
+  {
+    DaemonProcess daemon(5, {"--allowed-client", "/usr/bin/brimwell"});
+    daemon.pmset.logRuns();
+    std::string answer = answerToUnprivileged(daemon);
+    EXPECT_EQ(answer,
+              "{\"id\":null,\"message\":\"The Brimwell helper serves only the Brimwell "
+              "application (it runs " +
+                  self + " instead of /usr/bin/brimwell).\"}");
+    EXPECT_TRUE(daemon.pmset.log().empty());
+    EXPECT_EQ(daemon.pmset.state()["sleeps"], "0");
+  }
+  {
+    // The same unprivileged process is served when it is the allowed application.
+    DaemonProcess daemon(5, {"--allowed-client", self});
+    EXPECT_EQ(answerToUnprivileged(daemon), R"({"id":1})");
+    EXPECT_EQ(daemon.pmset.state()["sleeps"], "1");
+  }
+}
+
+TEST(HelperDaemonTest, ServesASocketHandedOverByTheServiceManager) {
+  TemporaryDirectory dir;
+  const std::string path = dir.path() + "/activated.sock";
+  auto listening = bindSocket(path);
+  ASSERT_TRUE(listening);
+  DaemonProcess daemon(5, {}, *listening);
+  ::close(*listening);
+  int fd = connectTo(path);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(exchangeLine(fd, "{\"id\":3,\"op\":\"helperVersion\"}\n"), R"({"id":3,"version":2})");
+  ::close(fd);
+  EXPECT_NE(::access(daemon.socketPath().c_str(), F_OK), 0);  // it bound nothing of its own
+}
+
+TEST(HelperDaemonTest, TheClientDrivesSafeLandingThroughTheDaemon) {
+  DaemonProcess daemon(5);
+  HelperClientOptions options = HelperClientOptions::defaults();
+  options.socketPath = daemon.socketPath();
+  options.helper = {canonicalExecutablePath(BRIMWELL_HELPER_DAEMON_PATH), 0, false};
+  options.timeout = [](HelperCall) { return 5.0; };
+  HelperClient client(options);
+  auto status = [&](void (HelperClient::*operation)(Completion<Status>)) {
+    std::promise<Status> done;
+    (client.*operation)([&](Status s) { done.set_value(s); });
+    return done.get_future().get();
+  };
+  std::promise<HelperState> state;
+  client.state([&](HelperState s) { state.set_value(s); });
+  EXPECT_EQ(state.get_future().get(), HelperState(helper_state::Ready{}));
+
+  EXPECT_TRUE(status(&HelperClient::beginSafeLanding));
+  EXPECT_EQ(daemon.pmset.state()["battery_hibernatemode"], "25");
+  EXPECT_TRUE(std::filesystem::exists(daemon.recordPath()));
+  EXPECT_TRUE(status(&HelperClient::endSafeLanding));
+  EXPECT_EQ(daemon.pmset.state()["battery_hibernatemode"], "3");
+  EXPECT_FALSE(std::filesystem::exists(daemon.recordPath()));
+
+  daemon.pmset.control("fail=1");
+  Status failed = status(&HelperClient::sleepNow);
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.error().message(), "pmset sleepnow failed (1): pmset: injected failure");
+}
+
+}  // namespace
+}  // namespace brimwell
