@@ -1,5 +1,6 @@
 #include "helper/helper_listener.h"
 
+#include <grp.h>
 #include <pwd.h>
 #include <sys/stat.h>
 
@@ -82,7 +83,7 @@ TEST(HelperDaemonTest, HostileInputIsAnsweredOrCutOffWhileAWellBehavedClientIsSe
   EXPECT_EQ(daemon.pmset.log().size(), 2u * (static_cast<std::size_t>(n) + 1));
 }
 
-// Runs `connectAs` in a child that has dropped root for the unprivileged "nobody" user, and
+// Connects from a child that has dropped root for the unprivileged "nobody" user, and
 // returns the line the daemon answered to a sleep request.
 std::string answerToUnprivileged(DaemonProcess& daemon) {
   struct passwd* nobody = ::getpwnam("nobody");
@@ -94,7 +95,10 @@ std::string answerToUnprivileged(DaemonProcess& daemon) {
   pid_t child = ::fork();
   if (child == 0) {
     ::close(pipeFds[0]);
-    if (::setgid(nobody->pw_gid) != 0 || ::setuid(nobody->pw_uid) != 0) ::_exit(1);
+    if (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
+        ::setuid(nobody->pw_uid) != 0) {
+      ::_exit(1);
+    }
     int fd = connectTo(socket);
     std::string line =
         fd < 0 ? "no connection" : exchangeLine(fd, "{\"id\":1,\"op\":\"sleepNow\"}\n");
