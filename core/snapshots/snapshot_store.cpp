@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include "core/snapshots/snapshot_id.h"
 #include "core/snapshots/summary_probe.h"
@@ -53,32 +55,41 @@ Date modificationDate(const struct stat& status) {
               std::chrono::nanoseconds(status.st_mtim.tv_nsec));
 }
 
-// The whole file, with SummaryProbe::padding spare bytes allocated behind its end so the probe
-// reads it in place; nothing when it can't be read.
-std::optional<std::string> readWholeFile(const fs::path& path) {
+// A whole file's bytes, with SummaryProbe::padding spare bytes allocated behind the end so the
+// probe reads them in place. The buffer is not zero-filled first: every byte of `size` is read.
+struct FileBytes {
+  std::unique_ptr<char[]> data;
+  std::size_t size = 0;
+  std::size_t allocated = 0;
+  std::string_view view() const { return {data.get(), size}; }
+};
+
+// The whole file, or nothing when it can't be read.
+std::optional<FileBytes> readWholeFile(const fs::path& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return std::nullopt;
   struct stat status {};
-  std::string bytes;
+  FileBytes bytes;
   bool ok = ::fstat(fd, &status) == 0;
-  if (ok) {
-    std::size_t size = 0;
-    bytes.resize(static_cast<std::size_t>(status.st_size) + SummaryProbe::padding + 1);
-    while (true) {
-      if (size == bytes.size() - SummaryProbe::padding) {  // the file grew since fstat
-        bytes.resize(bytes.size() * 2);
-      }
-      const ssize_t count =
-          ::read(fd, bytes.data() + size, bytes.size() - SummaryProbe::padding - size);
-      if (count < 0 && errno == EINTR) continue;
-      if (count < 0) ok = false;
-      if (count <= 0) break;
-      size += static_cast<std::size_t>(count);
+  std::size_t room = ok ? static_cast<std::size_t>(status.st_size) + 1 : 0;  // +1 detects growth
+  if (ok) bytes.data = std::make_unique_for_overwrite<char[]>(room + SummaryProbe::padding);
+  while (ok) {
+    if (bytes.size == room) {  // the file grew since fstat: move to a buffer twice as large
+      auto larger = std::make_unique_for_overwrite<char[]>(room * 2 + SummaryProbe::padding);
+      std::memcpy(larger.get(), bytes.data.get(), bytes.size);
+      bytes.data = std::move(larger);
+      room *= 2;
     }
-    bytes.resize(size);  // keeps the capacity, so the padding stays allocated
+    const ssize_t count = ::read(fd, bytes.data.get() + bytes.size, room - bytes.size);
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) ok = false;
+    if (count <= 0) break;
+    bytes.size += static_cast<std::size_t>(count);
   }
   ::close(fd);
   if (!ok) return std::nullopt;
+  bytes.allocated = room + SummaryProbe::padding;
+  std::memset(bytes.data.get() + bytes.size, 0, bytes.allocated - bytes.size);
   return bytes;
 }
 
@@ -139,7 +150,7 @@ MoveResult moveWithoutReplacing(const fs::path& from, const fs::path& to) {
 
 // The top-level integer `schema` of a JSON document, read alone; nothing when the text isn't JSON
 // or has no such integer.
-std::optional<std::int64_t> schemaOf(const std::string& bytes) {
+std::optional<std::int64_t> schemaOf(std::string_view bytes) {
   const auto tree = BrimwellJSON::parseTree(bytes);
   if (!tree) return std::nullopt;
   try {
@@ -168,7 +179,7 @@ Expected<void, SnapshotSaveError> SnapshotStore::save(const Snapshot& snapshot) 
 }
 
 std::optional<Snapshot> SnapshotStore::decodeOrSetAside(const std::string& id,
-                                                        const std::string& bytes) {
+                                                        std::string_view bytes) {
   auto snapshot = BrimwellJSON::decode<Snapshot>(bytes);
   if (!snapshot) {
     setAside(id, bytes);
@@ -182,14 +193,14 @@ std::optional<Snapshot> SnapshotStore::load(const std::string& id) {
   if (!SnapshotID::isValid(id)) return std::nullopt;
   const auto bytes = readWholeFile(fileOf(id));
   if (!bytes) return std::nullopt;
-  return decodeOrSetAside(id, *bytes);
+  return decodeOrSetAside(id, bytes->view());
 }
 
 std::optional<Snapshot> SnapshotStore::latest() {
   for (const auto& id : ids()) {
     const auto bytes = readWholeFile(fileOf(id));
     if (!bytes) continue;
-    if (auto snapshot = decodeOrSetAside(id, *bytes)) return snapshot;
+    if (auto snapshot = decodeOrSetAside(id, bytes->view())) return snapshot;
   }
   return std::nullopt;
 }
@@ -198,65 +209,74 @@ bool SnapshotStore::contains(const std::string& id) const {
   return SnapshotID::isValid(id) && isPlainFile(fileOf(id));
 }
 
-std::vector<std::string> SnapshotStore::ids() const {
-  std::vector<std::string> result;
+std::vector<SnapshotStore::Listed> SnapshotStore::listSnapshots() const {
+  std::vector<Listed> result;
   const auto names = listNames(folder_);
   if (!names) return result;
   for (const auto& name : *names) {
     auto stem = snapshotStem(name);
-    if (stem && isPlainFile(folder_ / name)) result.push_back(std::move(*stem));
+    if (!stem) continue;
+    const auto status = linkStatus(folder_ / name);
+    if (!status || !S_ISREG(status->st_mode)) continue;
+    result.push_back({std::move(*stem), modificationDate(*status), status->st_size});
   }
-  std::sort(result.begin(), result.end(), std::greater<>());
+  std::sort(result.begin(), result.end(),
+            [](const Listed& a, const Listed& b) { return a.id > b.id; });
   return result;
 }
 
-std::optional<SnapshotSummary> SnapshotStore::summary(const std::string& id) {
-  const fs::path file = fileOf(id);
-  const auto status = linkStatus(file);
-  if (!status) return std::nullopt;
-  const Date modified = modificationDate(*status);
-  const std::int64_t size = status->st_size;
+std::vector<std::string> SnapshotStore::ids() const {
+  std::vector<std::string> result;
+  for (auto& listed : listSnapshots()) result.push_back(std::move(listed.id));
+  return result;
+}
+
+std::optional<SnapshotSummary> SnapshotStore::summary(const Listed& listed) {
   {
     std::lock_guard guard(lock_);
-    const auto it = cache_.find(id);
-    if (it != cache_.end() && it->second.modified == modified && it->second.size == size) {
+    const auto it = cache_.find(listed.id);
+    if (it != cache_.end() && it->second.modified == listed.modified &&
+        it->second.size == listed.size) {
       return it->second.summary;
     }
   }
-  const auto bytes = readWholeFile(file);
+  const auto bytes = readWholeFile(fileOf(listed.id));
   if (!bytes) return std::nullopt;
-  const auto probe = SummaryProbe::decode(*bytes);
+  const auto probe = SummaryProbe::decode(bytes->view(), bytes->allocated);
   if (!probe) {
-    setAside(id, *bytes);
+    setAside(listed.id, bytes->view());
     return std::nullopt;
   }
-  SnapshotSummary result = probe->summary(id);
+  SnapshotSummary result = probe->summary(listed.id);
   std::lock_guard guard(lock_);
-  cache_.insert_or_assign(id, Cached{modified, size, result});
+  cache_.insert_or_assign(listed.id, Cached{listed.modified, listed.size, result});
   return result;
 }
 
 std::vector<SnapshotSummary> SnapshotStore::summaries() {
-  const auto listed = ids();
+  const auto listed = listSnapshots();  // newest first
   std::vector<SnapshotSummary> result;
   result.reserve(listed.size());
-  for (const auto& id : listed) {
-    if (auto found = summary(id)) result.push_back(std::move(*found));
+  for (const auto& entry : listed) {
+    if (auto found = summary(entry)) result.push_back(std::move(*found));
   }
-  const std::set<std::string> present(listed.begin(), listed.end());
+  const auto isListed = [&](const std::string& id) {
+    return std::binary_search(listed.begin(), listed.end(), Listed{id, {}, 0},
+                              [](const Listed& a, const Listed& b) { return a.id > b.id; });
+  };
   std::lock_guard guard(lock_);
-  std::erase_if(cache_, [&](const auto& entry) { return !present.contains(entry.first); });
+  std::erase_if(cache_, [&](const auto& entry) { return !isListed(entry.first); });
   return result;
 }
 
 std::optional<SnapshotSummary> SnapshotStore::latestSummary() {
-  for (const auto& id : ids()) {
-    if (auto found = summary(id)) return found;
+  for (const auto& entry : listSnapshots()) {
+    if (auto found = summary(entry)) return found;
   }
   return std::nullopt;
 }
 
-void SnapshotStore::setAside(const std::string& id, const std::string& bytes) {
+void SnapshotStore::setAside(const std::string& id, std::string_view bytes) {
   // A file a newer version wrote stays where it is.
   if (const auto schema = schemaOf(bytes); schema && *schema > Snapshot::currentSchema) return;
   const fs::path file = fileOf(id);

@@ -11,6 +11,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/base/date.h"
@@ -69,10 +70,21 @@ class SnapshotStore {
     SnapshotSummary summary;
   };
 
+  // A snapshot file as listed: its identifier, modification time and size.
+  struct Listed {
+    std::string id;
+    Date modified;
+    std::int64_t size = 0;
+  };
+
   std::filesystem::path fileOf(const std::string& id) const { return folder_ / (id + ".json"); }
-  std::optional<SnapshotSummary> summary(const std::string& id);
-  std::optional<Snapshot> decodeOrSetAside(const std::string& id, const std::string& bytes);
-  void setAside(const std::string& id, const std::string& bytes);
+  // Every snapshot file with the attributes fetched while listing, newest first.
+  std::vector<Listed> listSnapshots() const;
+  // The cached summary while the file keeps `listed`'s modification time and size, else the
+  // probe's, which is then cached.
+  std::optional<SnapshotSummary> summary(const Listed& listed);
+  std::optional<Snapshot> decodeOrSetAside(const std::string& id, std::string_view bytes);
+  void setAside(const std::string& id, std::string_view bytes);
   void forget(const std::string& id);
 
   BrimwellPaths paths_;

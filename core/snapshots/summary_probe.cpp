@@ -178,17 +178,19 @@ SummaryProbe readDocument(od::document& document) {
 
 }  // namespace
 
-Result<SummaryProbe> SummaryProbe::decode(const std::string& text) {
+Result<SummaryProbe> SummaryProbe::decode(std::string_view text, std::size_t allocated) {
   std::string copy;
-  const std::string* padded = &text;
-  if (text.capacity() < text.size() + simdjson::SIMDJSON_PADDING) {
+  if (allocated < text.size() + simdjson::SIMDJSON_PADDING) {
     copy.reserve(text.size() + padding);
     copy = text;
-    padded = &copy;
+    text = copy;
+    allocated = copy.capacity();
   }
   try {
-    od::parser parser;
-    od::document document = take(parser.iterate(*padded), "snapshot");
+    // One parser per thread keeps its buffers between files, which saves allocating them per
+    // call; its memory stays reserved for the largest file the thread has read.
+    thread_local od::parser parser;
+    od::document document = take(parser.iterate(text.data(), text.size(), allocated), "snapshot");
     return readDocument(document);
   } catch (const ProbeFailure& failure) {
     return fail("The snapshot file can't be summarised: " + failure.message + ".");

@@ -43,14 +43,15 @@ struct SummaryProbe {
   std::vector<Browser> browsers;
   std::vector<Rescued> rescued;
 
-  // Spare bytes the parser may read past the end of the text. When `text`'s buffer has this
-  // many allocated bytes beyond its size, decoding reads it in place; otherwise it is copied.
+  // Spare bytes the parser may read past the end of the text.
   static constexpr std::size_t padding = 64;
 
   // Reads the kept keys strictly (required ones present with the right type, a known trigger, a
   // date in the stored form, documentURL a string, null or missing); any failure fails the probe
-  // with one sentence. The file's `schema` and `id` are not looked at.
-  static Result<SummaryProbe> decode(const std::string& text);
+  // with one sentence. The file's `schema` and `id` are not looked at. When `allocated` (the
+  // bytes readable from text.data()) leaves `padding` spare bytes, the text is read in place;
+  // otherwise it is copied first.
+  static Result<SummaryProbe> decode(std::string_view text, std::size_t allocated = 0);
 
   // The summary the full snapshot in the same file would give, carrying `id`.
   SnapshotSummary summary(const std::string& id) const;
