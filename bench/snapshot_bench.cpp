@@ -8,7 +8,6 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -116,41 +115,41 @@ void printRatio(const char* what, double measured, const char* target, bool met)
   std::printf("  %-62s %8.2fx  (target %s) %s\n", what, measured, target, met ? "met" : "MISSED");
 }
 
-// Peak resident memory added by loading `id`, in bytes, measured in a child process whose peak is
-// reset first; -1 when it can't be measured.
-long long peakLoadBytes(const SnapshotStore& store, const std::string& id) {
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return -1;
-  const pid_t child = ::fork();
-  if (child == 0) {
-    auto readStatus = [](const char* key) {
-      std::ifstream in("/proc/self/status");
-      std::string line;
-      while (std::getline(in, line)) {
-        if (line.rfind(key, 0) == 0) return std::atoll(line.c_str() + std::strlen(key)) * 1024;
-      }
-      return -1LL;
-    };
-    std::ofstream("/proc/self/clear_refs") << "5";  // resets the peak to the current size
-    const long long before = readStatus("VmRSS:");
-    SnapshotStore fresh(BrimwellPaths{store.folder().parent_path(), {}});
-    const auto loaded = fresh.load(id);
-    const long long peak = readStatus("VmHWM:");
-    long long delta = loaded ? peak - before : -1;
-    (void)!::write(pipeFds[1], &delta, sizeof delta);
-    ::_exit(0);
+long long statusBytes(const char* key) {
+  std::ifstream in("/proc/self/status");
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind(key, 0) == 0) return std::atoll(line.c_str() + std::strlen(key)) * 1024;
   }
+  return -1;
+}
+
+// In a fresh process (this program run as "load-peak FOLDER ID"): loads the snapshot and prints
+// how far the peak resident size rose above the size before the load.
+int loadPeakChild(const char* support, const std::string& id) {
+  SnapshotStore store(BrimwellPaths{support, {}});
+  const long long before = statusBytes("VmRSS:");
+  const bool loaded = store.load(id).has_value();
+  std::printf("%lld\n", loaded ? statusBytes("VmHWM:") - before : -1LL);
+  return 0;
+}
+
+// Peak resident memory added by loading `id`, measured in a new process so no memory freed
+// earlier in this one is reused; -1 when it can't be measured.
+long long peakLoadBytes(const char* self, const fs::path& support, const std::string& id) {
+  const std::string command = std::string(self) + " load-peak '" + support.string() + "' " + id;
+  FILE* child = ::popen(command.c_str(), "r");
+  if (child == nullptr) return -1;
   long long delta = -1;
-  (void)!::read(pipeFds[0], &delta, sizeof delta);
-  ::waitpid(child, nullptr, 0);
-  ::close(pipeFds[0]);
-  ::close(pipeFds[1]);
+  if (std::fscanf(child, "%lld", &delta) != 1) delta = -1;
+  ::pclose(child);
   return delta;
 }
 
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 4 && std::string(argv[1]) == "load-peak") return loadPeakChild(argv[2], argv[3]);
   char pattern[] = "/tmp/brimwell-bench-XXXXXX";
   const fs::path root = ::mkdtemp(pattern);
   std::printf("snapshot_bench (files under %s)\n", root.c_str());
@@ -247,7 +246,7 @@ int main() {
              saveTime / plainTime <= 1.5);
 
   // Peak memory of a full load of the 10 MiB-clipboard snapshot.
-  const long long peak = peakLoadBytes(big, clipboardHeavy.id);
+  const long long peak = peakLoadBytes(argv[0], root / "big", clipboardHeavy.id);
   std::printf("(memory) load of the %.1f MiB file: peak resident growth %.1f MiB\n",
               fileSize / (1 << 20), static_cast<double>(peak) / (1 << 20));
   printRatio("peak load memory / file size", static_cast<double>(peak) / fileSize, "<= 4.0x",

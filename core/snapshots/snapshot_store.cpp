@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "core/snapshots/snapshot_id.h"
+#include "core/snapshots/snapshot_reader.h"
 #include "core/snapshots/summary_probe.h"
 #include "core/storage/atomic_file.h"
 #include "core/storage/brimwell_json.h"
@@ -179,8 +180,9 @@ Expected<void, SnapshotSaveError> SnapshotStore::save(const Snapshot& snapshot) 
 }
 
 std::optional<Snapshot> SnapshotStore::decodeOrSetAside(const std::string& id,
-                                                        std::string_view bytes) {
-  auto snapshot = BrimwellJSON::decode<Snapshot>(bytes);
+                                                        std::string_view bytes,
+                                                        std::size_t allocated) {
+  auto snapshot = SnapshotReader::decode(bytes, allocated);
   if (!snapshot) {
     setAside(id, bytes);
     return std::nullopt;
@@ -193,14 +195,14 @@ std::optional<Snapshot> SnapshotStore::load(const std::string& id) {
   if (!SnapshotID::isValid(id)) return std::nullopt;
   const auto bytes = readWholeFile(fileOf(id));
   if (!bytes) return std::nullopt;
-  return decodeOrSetAside(id, bytes->view());
+  return decodeOrSetAside(id, bytes->view(), bytes->allocated);
 }
 
 std::optional<Snapshot> SnapshotStore::latest() {
   for (const auto& id : ids()) {
     const auto bytes = readWholeFile(fileOf(id));
     if (!bytes) continue;
-    if (auto snapshot = decodeOrSetAside(id, bytes->view())) return snapshot;
+    if (auto snapshot = decodeOrSetAside(id, bytes->view(), bytes->allocated)) return snapshot;
   }
   return std::nullopt;
 }

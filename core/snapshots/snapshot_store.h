@@ -83,7 +83,10 @@ class SnapshotStore {
   // The cached summary while the file keeps `listed`'s modification time and size, else the
   // probe's, which is then cached.
   std::optional<SnapshotSummary> summary(const Listed& listed);
-  std::optional<Snapshot> decodeOrSetAside(const std::string& id, std::string_view bytes);
+  // The snapshot in `bytes` (`allocated` bytes readable from bytes.data()), or nothing after
+  // setting the file aside.
+  std::optional<Snapshot> decodeOrSetAside(const std::string& id, std::string_view bytes,
+                                           std::size_t allocated);
   void setAside(const std::string& id, std::string_view bytes);
   void forget(const std::string& id);
 
