@@ -15,6 +15,7 @@
 
 #include "core/snapshots/snapshot_id.h"
 #include "core/snapshots/snapshot_reader.h"
+#include "core/snapshots/snapshot_writer.h"
 #include "core/snapshots/summary_probe.h"
 #include "core/storage/atomic_file.h"
 #include "core/storage/brimwell_json.h"
@@ -170,7 +171,7 @@ Expected<void, SnapshotSaveError> SnapshotStore::save(const Snapshot& snapshot) 
   if (!SnapshotID::isValid(snapshot.id)) {
     return Unexpected(SnapshotSaveError(SnapshotStoreError::invalidID(snapshot.id)));
   }
-  auto bytes = BrimwellJSON::encode(snapshot);
+  auto bytes = SnapshotWriter::encode(snapshot);
   if (!bytes) return Unexpected(SnapshotSaveError(std::move(bytes).error()));
   if (Status written = AtomicFile::write(*bytes, fileOf(snapshot.id)); !written) {
     return Unexpected(SnapshotSaveError(std::move(written).error()));
