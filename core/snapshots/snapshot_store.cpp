@@ -164,8 +164,8 @@ std::optional<std::int64_t> schemaOf(std::string_view bytes) {
 
 }  // namespace
 
-SnapshotStore::SnapshotStore(BrimwellPaths paths)
-    : paths_(std::move(paths)), folder_(paths_.snapshots()) {}
+SnapshotStore::SnapshotStore(BrimwellPaths paths, FileSystem& fileSystem)
+    : paths_(std::move(paths)), folder_(paths_.snapshots()), fileSystem_(fileSystem) {}
 
 Expected<void, SnapshotSaveError> SnapshotStore::save(const Snapshot& snapshot) {
   if (!SnapshotID::isValid(snapshot.id)) {
@@ -173,7 +173,9 @@ Expected<void, SnapshotSaveError> SnapshotStore::save(const Snapshot& snapshot) 
   }
   auto bytes = SnapshotWriter::encode(snapshot);
   if (!bytes) return Unexpected(SnapshotSaveError(std::move(bytes).error()));
-  if (Status written = AtomicFile::write(*bytes, fileOf(snapshot.id)); !written) {
+  if (Status written =
+          AtomicFile::write(*bytes, fileOf(snapshot.id), AtomicFile::fullSync, fileSystem_);
+      !written) {
     return Unexpected(SnapshotSaveError(std::move(written).error()));
   }
   forget(snapshot.id);

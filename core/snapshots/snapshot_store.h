@@ -20,6 +20,7 @@
 #include "core/snapshots/snapshot_store_error.h"
 #include "core/snapshots/snapshot_summary.h"
 #include "core/storage/brimwell_paths.h"
+#include "core/storage/file_system.h"
 
 namespace brimwell {
 
@@ -29,8 +30,9 @@ class SnapshotStore {
   static constexpr double keepYoungerThan = 172'800;  // seconds (48 hours)
   static constexpr double leftoverTempAge = 3'600;    // seconds (one hour)
 
-  // Creates nothing on disk.
-  explicit SnapshotStore(BrimwellPaths paths);
+  // Creates nothing on disk. `fileSystem` carries the atomic writer's calls (tests inject faults);
+  // it must outlive the store.
+  explicit SnapshotStore(BrimwellPaths paths, FileSystem& fileSystem = FileSystem::posix());
   SnapshotStore(const SnapshotStore&) = delete;
   SnapshotStore& operator=(const SnapshotStore&) = delete;
 
@@ -92,6 +94,7 @@ class SnapshotStore {
 
   BrimwellPaths paths_;
   std::filesystem::path folder_;
+  FileSystem& fileSystem_;
   std::mutex lock_;
   std::map<std::string, Cached> cache_;  // guarded by lock_
 };

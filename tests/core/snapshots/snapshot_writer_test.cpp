@@ -17,7 +17,7 @@ TEST(SnapshotWriterTest, WritesTheSharedEncodersBytesForAwkwardValues) {
   const std::string texts[] = {"",
                                "plain / with slash",
                                "quote \" backslash \\ tab \t newline \n cr \r ff \f bs \b",
-                               std::string("nul \0 and \x1f unit \x7f del", 24),
+                               std::string("nul \0 and \x1f unit \x7f del", 22),
                                "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
                                "bad \xC3 \xFF \xED\xA0\x80 \xF4\x90\x80\x80 \xC0\xAF end",
                                "\xE2\x82"};
