@@ -1,7 +1,6 @@
-// SnapshotStore: one JSON file per snapshot in the snapshot folder, written atomically, listed
-// newest first, summarised through a cache keyed by each file's modification time and size,
-// pruned by a fixed retention rule; unreadable files are moved to "Corrupt", never deleted.
-// Any thread may call it; its lock guards only the in-memory summary cache.
+// SnapshotStore: one atomically written JSON file per snapshot, listed newest first, summarised
+// through a cache keyed by file modification time and size, pruned by a fixed rule; unreadable
+// files go to "Corrupt", never deleted. Any thread; the lock guards only the summary cache.
 #pragma once
 
 #include <cstdint>
