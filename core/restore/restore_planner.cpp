@@ -64,13 +64,29 @@ void addLaunches(const Apps& selected, const CurrentWorkspace& current,
   }
 }
 
-// Stage 3. `seen` starts as the documents open now and ends as those open once the plan has run.
+// The documents open now and those the plan opens.
+class KnownDocuments {
+ public:
+  explicit KnownDocuments(const std::set<std::string>& openNow) : openNow_(lookupOf(openNow)) {}
+  bool contains(const std::string& path) const {
+    return openNow_.contains(path) || opened_.contains(path);
+  }
+  // Notes `path` as opened by the plan; false when it was already known.
+  bool add(const std::string& path) {
+    return !openNow_.contains(path) && opened_.insert(path).second;
+  }
+
+ private:
+  const Lookup openNow_;
+  std::unordered_set<std::string> opened_;
+};
+
+// Stage 3.
 void addDocuments(const Apps& ordered, const std::vector<RescuedDocument>& rescued,
-                  const Chosen& documents, std::unordered_set<std::string>& seen,
-                  std::vector<RestoreStep>& steps) {
+                  const Chosen& documents, KnownDocuments& seen, std::vector<RestoreStep>& steps) {
   std::vector<std::vector<std::string>> lists(ordered.size());
   const auto take = [&](const std::string& path) {
-    return !documents.lacks(path) && seen.insert(path).second;
+    return !documents.lacks(path) && seen.add(path);
   };
 
   for (std::size_t i = 0; i < ordered.size(); ++i) {
@@ -199,13 +215,13 @@ void addTerminalWindows(const Snapshot& snapshot, const Lookup& appBundleIDs, co
   }
 }
 
-// Stage 7. `known` holds the documents open now and those the plan opens.
-void addPlacements(const Apps& selected, const std::unordered_set<std::string>& known,
+// Stage 7.
+void addPlacements(const Apps& selected, const KnownDocuments& known,
                    std::vector<RestoreStep>& steps) {
   for (const AppRecord* app : selected) {
     if (isBrowserOrTerminal(*app)) continue;
-    AppRecord placed = *app;
-    placed.windows.clear();
+    AppRecord placed{app->bundleID,     app->path,  app->name, app->isHidden,
+                     app->wasFrontmost, app->order, {},        app->windowsStatus};
     for (const auto& window : app->windows) {
       if (!window.frame) continue;
       if (const auto url = window.fileURL(); url && !known.contains(url->fileSystemPath())) {
@@ -250,8 +266,8 @@ RestorePlan plan(const Snapshot& snapshot, const RestoreSelection& selection,
   }
 
   addLaunches(selected, current, result.steps);
-  std::unordered_set<std::string> documents(current.openDocumentPaths.begin(),
-                                            current.openDocumentPaths.end());
+  // After stage 3 this holds every document open once the plan has run, which stage 7 needs.
+  KnownDocuments documents(current.openDocumentPaths);
   addDocuments(ordered, snapshot.rescued, Chosen(selection.documentPaths), documents, result.steps);
   addBrowserWindows(snapshot, appBundleIDs, Chosen(selection.browserWindows), current,
                     result.steps);
