@@ -42,7 +42,8 @@ bool isBrowserOrTerminal(const AppRecord& app) {
 
 using Apps = std::vector<const AppRecord*>;
 
-// Stage 1: the snapshot's applications by `order`, equal orders keeping their snapshot order.
+// Stage 1 (its ordering half): the snapshot's applications by `order`, equal orders keeping their
+// snapshot order.
 Apps orderedApps(const std::vector<AppRecord>& apps) {
   Apps ordered;
   ordered.reserve(apps.size());

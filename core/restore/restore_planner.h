@@ -11,11 +11,13 @@
 
 namespace brimwell::RestorePlanner {
 
-// The steps, in this order: launches of the selected applications not running now; documents
-// not open now, each opened once by the first application (by order) that showed it, rescued
-// copies after their application's own; browser, Finder and terminal windows with what isn't
-// open now; placement of the selected applications' framed windows whose document is open after
-// the plan; the clipboard, when the selection and the current clipboard allow it.
+// The plan is built in stages whose steps follow one another: (1) the applications are ordered
+// by `order`, stably, and filtered by the selection; (2) launches of those not running now;
+// (3) documents not open now, each opened once by the first application that showed it, rescued
+// copies after their application's own and unmatched ones last; (4) browser, (5) Finder and
+// (6) terminal windows with what isn't open now; (7) placement of the selected applications'
+// framed windows whose document is open once the plan has run; (8) the clipboard, when the
+// selection and the current clipboard allow it.
 RestorePlan plan(const Snapshot& snapshot, const RestoreSelection& selection,
                  const CurrentWorkspace& current);
 
