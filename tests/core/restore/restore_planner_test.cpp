@@ -169,6 +169,22 @@ TEST(RestorePlannerTest, ApplicationsAndWindowsFollowTheirOrderStably) {
   EXPECT_EQ(only<RestoreStep::PlaceWindows>(steps).at(0).app.windows, snapshot.apps[1].windows);
 }
 
+TEST(RestorePlannerTest, ManyEqualOrdersKeepTheirSnapshotOrder) {
+  std::vector<AppRecord> apps;
+  Strings evens, odds;
+  for (int i = 0; i < 64; ++i) {
+    const std::string path = "/App" + std::to_string(i) + ".app";
+    apps.push_back(app(std::nullopt, path, (i * 5) % 2));
+    ((i * 5) % 2 == 0 ? evens : odds).push_back(path);
+  }
+  Strings launched;
+  for (const auto& step : only<RestoreStep::LaunchApp>(planSteps(snapshotOf(apps)))) {
+    launched.push_back(step.app.path);
+  }
+  evens.insert(evens.end(), odds.begin(), odds.end());
+  EXPECT_EQ(launched, evens);
+}
+
 TEST(RestorePlannerTest, EachDocumentOpensOnceWithTheFirstAppAndRescuedCopiesFollowTheirApp) {
   Snapshot snapshot = snapshotOf({
       app("com.example.Later", "/Later.app", 5,
