@@ -1,0 +1,45 @@
+// SysfsBatteryMonitor: the battery monitor of a Linux host. Once started it reads the power-supply
+// class directory at once and then every `interval` seconds on its own thread, and hands every
+// reading to the callback on that thread, in order. A machine without a system battery delivers
+// nothing. Any thread may call it; stop() returns once no callback is running or will run (called
+// from inside the callback, it only ends the polling).
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <thread>
+
+#include "core/engine/collaborators.h"
+#include "core/power/battery_reading.h"
+
+namespace brimwell {
+
+class SysfsBatteryMonitor final : public BatteryMonitoring {
+ public:
+  static constexpr double defaultInterval = 5;  // seconds
+  static constexpr const char* defaultRoot = "/sys/class/power_supply";
+
+  explicit SysfsBatteryMonitor(std::filesystem::path root = defaultRoot,
+                               double interval = defaultInterval);
+  ~SysfsBatteryMonitor() override;
+  SysfsBatteryMonitor(const SysfsBatteryMonitor&) = delete;
+  SysfsBatteryMonitor& operator=(const SysfsBatteryMonitor&) = delete;
+
+  // The latest reading delivered, or nothing before the first.
+  std::optional<BatteryReading> currentReading() const override;
+  // Starts polling; a monitor already started is stopped first.
+  void start(std::function<void(BatteryReading)> onReading) override;
+  void stop() override;
+
+ private:
+  struct Shared;
+
+  const std::filesystem::path root_;
+  const double interval_;
+  std::shared_ptr<Shared> shared_;
+  std::thread poller_;
+};
+
+}  // namespace brimwell
