@@ -5,6 +5,7 @@
 
 #include "cli/helper_command.h"
 #include "cli/journal_command.h"
+#include "cli/plan_command.h"
 #include "cli/policy_command.h"
 #include "cli/snapshot_command.h"
 #include "cli/snapshots_command.h"
@@ -28,6 +29,7 @@ int main(int argc, char** argv) {
   brimwell::cli::addSnapshotsCommand(app, status);
   brimwell::cli::addSnapshotCommand(app, status);
   brimwell::cli::addJournalCommand(app, status);
+  brimwell::cli::addPlanCommand(app, status);
   brimwell::cli::addHelperCommand(app, status);
   try {
     app.parse(argc, argv);

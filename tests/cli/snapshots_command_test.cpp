@@ -57,6 +57,7 @@ TEST(SnapshotsCommandTest, EveryCommandHasHelpAndBadUsageIsOneSentence) {
                                                                    {"snapshot", "show", "--help"},
                                                                    {"journal", "--help"},
                                                                    {"helper", "--help"},
+                                                                   {"plan", "--help"},
                                                                    {"policy", "--help"}}) {
     const auto help = testing::runTool(command);
     EXPECT_EQ(help.status, 0) << command[0];
