@@ -1,8 +1,9 @@
 // SysfsBatteryMonitor: the battery monitor of a Linux host. Once started it reads the power-supply
 // class directory at once and then every `interval` seconds on its own thread, and hands every
 // reading to the callback on that thread, in order. A machine without a system battery delivers
-// nothing. Any thread may call it; stop() returns once no callback is running or will run (called
-// from inside the callback, it only ends the polling).
+// nothing. currentReading() may be called from any thread; start() and stop() from one thread at
+// a time. stop() returns once no callback is running or will run (called from inside the
+// callback, it only ends the polling).
 #pragma once
 
 #include <filesystem>
@@ -34,11 +35,13 @@ class SysfsBatteryMonitor final : public BatteryMonitoring {
   void stop() override;
 
  private:
-  struct Shared;
+  struct Latest;
+  struct Run;
 
   const std::filesystem::path root_;
   const double interval_;
-  std::shared_ptr<Shared> shared_;
+  const std::shared_ptr<Latest> latest_;
+  std::shared_ptr<Run> run_;  // the current poller's stop signal
   std::thread poller_;
 };
 
