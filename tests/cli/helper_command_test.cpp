@@ -28,9 +28,6 @@ TEST(HelperCommandTest, RefusesBadCallsAndReportsAnAbsentDaemon) {
       {{"helper", "lowPowerMode", "--socket", socket},
        1,
        "The Brimwell helper is not installed.\n"},
-      {{"helper", "setBatteryHibernateMode", "25", "--socket", socket},
-       1,
-       "The Brimwell helper is not installed.\n"},
   };
   for (const auto& c : cases) {
     const auto run = testing::runTool(c.arguments);
