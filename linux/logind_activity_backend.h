@@ -1,10 +1,6 @@
-// LogindActivityBackend: keeps a Linux machine awake for `keepAwake` by holding a systemd-logind
-// idle inhibitor lock, taken by a `systemd-inhibit` child that runs for as long as the activity
-// lives. Where logind isn't running or the program can't be started it holds nothing and says
-// nothing; `keepRunning` needs no lock on Linux and holds nothing. Engine thread only.
-//
-// The child waits on a pipe whose write end only this process holds, so the lock is released when
-// the activity ends and also when this process dies, and no child outlives it.
+// LogindActivityBackend: `keepAwake` holds a logind idle lock through a `systemd-inhibit` child
+// that lives exactly as long as the activity (or this process); without logind, and for
+// `keepRunning`, it silently holds nothing. Engine thread only.
 #pragma once
 
 #include <filesystem>
@@ -25,6 +21,8 @@ struct LogindActivityOptions {
   std::string who = "Brimwell";
 };
 
+// The child runs `cat` on a pipe whose write end only this process holds: ending the activity, or
+// this process dying, closes it, the command ends and logind drops the lock.
 class LogindActivityBackend final : public ActivityBackend {
  public:
   explicit LogindActivityBackend(LogindActivityOptions options = {});

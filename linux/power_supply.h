@@ -1,7 +1,5 @@
 // PowerSupply: one entry of the kernel's power-supply class (a directory under
-// /sys/class/power_supply) as plain text attributes, and the reader that lists them. The reader
-// touches the file system only; turning attributes into a reading is pure
-// (sysfs_battery_reading.h). Any thread.
+// /sys/class/power_supply) as its text attributes, and the reader that lists them. Any thread.
 #pragma once
 
 #include <filesystem>

@@ -1,9 +1,6 @@
-// SysfsBatteryMonitor: the battery monitor of a Linux host. Once started it reads the power-supply
-// class directory at once and then every `interval` seconds on its own thread, and hands every
-// reading to the callback on that thread, in order. A machine without a system battery delivers
-// nothing. currentReading() may be called from any thread; start() and stop() from one thread at
-// a time. stop() returns once no callback is running or will run (called from inside the
-// callback, it only ends the polling).
+// SysfsBatteryMonitor: polls the power-supply class directory at start and every `interval`
+// seconds on its own thread and hands each reading, in order, to the callback on that thread.
+// currentReading() from any thread; start() and stop() from one thread at a time.
 #pragma once
 
 #include <filesystem>
@@ -30,8 +27,11 @@ class SysfsBatteryMonitor final : public BatteryMonitoring {
 
   // The latest reading delivered, or nothing before the first.
   std::optional<BatteryReading> currentReading() const override;
-  // Starts polling; a monitor already started is stopped first.
+  // Starts polling; a monitor already started is stopped first. A machine without a system
+  // battery delivers nothing.
   void start(std::function<void(BatteryReading)> onReading) override;
+  // Returns once no callback is running or will run; called from inside the callback, it only
+  // ends the polling.
   void stop() override;
 
  private:
