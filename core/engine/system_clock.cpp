@@ -94,10 +94,10 @@ std::shared_ptr<Cancellable> SystemClock::start(int clockId, double seconds,
     });
     return steady;
   }
-  itimerspec spec{};
-  spec.it_value.tv_sec = static_cast<time_t>(nanos / 1'000'000'000);
-  spec.it_value.tv_nsec = static_cast<long>(nanos % 1'000'000'000);
-  ::timerfd_settime(fd, 0, &spec, nullptr);
+  itimerspec deadline{};
+  deadline.it_value.tv_sec = static_cast<time_t>(nanos / 1'000'000'000);
+  deadline.it_value.tv_nsec = static_cast<long>(nanos % 1'000'000'000);
+  ::timerfd_settime(fd, 0, &deadline, nullptr);
   auto timer = std::make_shared<TimerFdCancellable>(context_, fd, std::move(body));
   timer->arm();
   return timer;
