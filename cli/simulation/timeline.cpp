@@ -17,7 +17,6 @@ std::string percentText(const Json& fields) {
 }
 
 std::string powerSaverText(const Json& record) {
-  if (record.empty()) return "power saver: nothing held";
   std::string out = "power saver holds";
   if (record.value("turnedOnLowPowerMode", false)) out += " Low Power Mode on,";
   if (record.contains("previousBrightness") && record.contains("dimmedTo")) {
@@ -27,7 +26,8 @@ std::string powerSaverText(const Json& record) {
   if (record.contains("previousHibernateMode")) {
     out += " hibernate mode was " + text(record["previousHibernateMode"]) + ",";
   }
-  if (out.back() == ',') out.pop_back();
+  if (out.back() != ',') return "power saver holds nothing";
+  out.pop_back();
   return out;
 }
 
