@@ -7,8 +7,10 @@
 #include "cli/journal_command.h"
 #include "cli/plan_command.h"
 #include "cli/policy_command.h"
+#include "cli/simulate_command.h"
 #include "cli/snapshot_command.h"
 #include "cli/snapshots_command.h"
+#include "cli/watch_command.h"
 
 namespace {
 
@@ -31,6 +33,8 @@ int main(int argc, char** argv) {
   brimwell::cli::addJournalCommand(app, status);
   brimwell::cli::addPlanCommand(app, status);
   brimwell::cli::addHelperCommand(app, status);
+  brimwell::cli::addSimulateCommand(app, status);
+  brimwell::cli::addWatchCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& done) {

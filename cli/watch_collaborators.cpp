@@ -1,0 +1,46 @@
+#include "cli/watch_collaborators.h"
+
+#include <chrono>
+
+#include "core/snapshots/snapshot_id.h"
+
+namespace brimwell::cli {
+
+void FixedBattery::start(std::function<void(BatteryReading)> onReading) {
+  onReading_ = std::move(onReading);
+  timer_.cancel();
+  tick();
+}
+
+void FixedBattery::stop() {
+  onReading_ = nullptr;
+  timer_.cancel();
+}
+
+void FixedBattery::tick() {
+  if (!onReading_) return;
+  latest_ = spec_.reading(clock_.now());
+  onReading_(*latest_);
+  timer_.expires_after(std::chrono::milliseconds(static_cast<long long>(interval_ * 1000)));
+  timer_.async_wait([this](std::error_code error) {
+    if (!error) tick();
+  });
+}
+
+void MetaOnlyCapturer::capture(CaptureTrigger trigger, const std::optional<BatteryReading>& battery,
+                               const std::set<std::string>&, bool,
+                               std::function<void(Snapshot)> done) {
+  Snapshot snapshot;
+  snapshot.meta.createdAt = clock_.now();
+  snapshot.id = SnapshotID::make(snapshot.meta.createdAt);
+  snapshot.meta.trigger = trigger;
+  if (battery) {
+    snapshot.meta.batteryPercent = battery->percent;
+    snapshot.meta.powerSource = battery->powerSource;
+  }
+  snapshot.meta.bootSessionUUID = machine_->bootSessionUUID();
+  snapshot.meta.hostModel = machine_->hostModel();
+  done(std::move(snapshot));
+}
+
+}  // namespace brimwell::cli

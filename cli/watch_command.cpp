@@ -1,0 +1,117 @@
+#include "cli/watch_command.h"
+
+#include <asio/signal_set.hpp>
+#include <csignal>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <system_error>
+
+#include "cli/simulation/engine_report.h"
+#include "cli/simulation/timeline.h"
+#include "cli/support_option.h"
+#include "cli/watch_collaborators.h"
+#include "core/engine/brimwell_engine.h"
+#include "core/engine/system_clock.h"
+#include "core/helper/helper_client.h"
+#include "core/storage/brimwell_json.h"
+#include "linux/linux_system_info.h"
+#include "linux/logind_activity_backend.h"
+#include "linux/sysfs_battery_monitor.h"
+
+namespace brimwell::cli {
+namespace {
+
+struct WatchOptions {
+  std::string support;
+  std::string fakeBattery;
+  std::string sysfs = SysfsBatteryMonitor::defaultRoot;
+};
+
+// "2026-03-01T14:05:09.250Z  {"event":"enteredPhase",...}"
+void print(const EngineClock& clock, const Json& fields) {
+  std::cout << BrimwellJSON::format(clock.now()) << "  " << BrimwellJSON::dump(fields) << std::endl;
+}
+
+Result<BrimwellPaths> watchPaths(const std::string& support) {
+  if (support.empty()) return BrimwellPaths::resolve({});
+  std::error_code error;
+  std::filesystem::create_directories(support, error);
+  if (!std::filesystem::is_directory(support, error)) {
+    return fail("The support directory " + support + " can't be made.");
+  }
+  return BrimwellPaths{support, std::filesystem::path(support) / "Rescued"};
+}
+
+int runWatch(const WatchOptions& options) {
+  std::optional<FakeBatterySpec> spec;
+  if (!options.fakeBattery.empty()) {
+    spec = FakeBatterySpec::parse(options.fakeBattery);
+    if (!spec) {
+      return reportFailure(
+          "The fake battery \"" + options.fakeBattery + "\" isn't like \"20,battery,35\".", 2);
+    }
+  }
+  auto paths = watchPaths(options.support);
+  if (!paths) return reportFailure(paths.error().message());
+
+  asio::io_context context;
+  auto clock = std::make_shared<SystemClock>(context);
+  auto machine = std::make_shared<LinuxSystemInfo>();
+  std::shared_ptr<BatteryMonitoring> battery;
+  if (spec) {
+    battery = std::make_shared<FixedBattery>(context, *clock, *spec);
+  } else {
+    battery = std::make_shared<SysfsBatteryMonitor>(options.sysfs);
+  }
+  auto engine = std::make_shared<BrimwellEngine>(
+      context,
+      BrimwellEngine::Collaborators{battery, std::make_shared<MetaOnlyCapturer>(*clock, machine),
+                                    std::make_shared<NothingSaver>(),
+                                    std::make_shared<NothingPowerSaver>(),
+                                    std::make_shared<HelperClient>(), machine},
+      std::make_shared<SnapshotStore>(*paths), std::make_shared<JournalStore>(*paths), *paths,
+      [] { return BrimwellSettings::defaults(); }, "1.0", clock,
+      std::make_shared<ProcessActivity>(std::make_shared<LogindActivityBackend>()));
+  std::optional<EngineState> seen;
+  engine->onState = [&](const EngineState& state) {
+    for (const auto& change : simulation::stateChanges(seen, state)) print(*clock, change);
+    seen = state;
+  };
+  engine->onEvent = [&](const EngineEvent& event) {
+    print(*clock, simulation::eventFields(event));
+  };
+
+  asio::signal_set signals(context, SIGTERM, SIGINT);
+  signals.async_wait([&](std::error_code error, int) {
+    if (error) return;
+    engine->markCleanExit(ExitReason::sigterm);
+    engine->stop();
+    context.stop();
+  });
+
+  const ShutdownVerdict verdict = engine->start();
+  print(*clock, {{"start", verdict.kind() ? std::string(toString(*verdict.kind())) : "none"},
+                 {"boot", machine->bootSessionUUID()},
+                 {"model", machine->hostModel()}});
+  context.run();
+  engine.reset();
+  return 0;
+}
+
+}  // namespace
+
+void addWatchCommand(CLI::App& app, int& status) {
+  auto options = std::make_shared<WatchOptions>();
+  auto* command = app.add_subcommand(
+      "watch", "Run the engine in the foreground on this machine's battery until interrupted");
+  command->add_option("--support", options->support,
+                      "The support directory to use (default: the current user's standard one)");
+  command->add_option("--fake-battery", options->fakeBattery,
+                      "A fixed battery instead of the real one, e.g. 20,battery,35");
+  command->add_option("--sysfs", options->sysfs, "The power-supply class directory to read");
+  command->callback([options, &status] { status = runWatch(*options); });
+}
+
+}  // namespace brimwell::cli
