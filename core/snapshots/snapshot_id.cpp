@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
 
 namespace brimwell::SnapshotID {
 namespace {
@@ -23,11 +22,24 @@ std::string make(Date date) {
   const auto day = floor<days>(millis);
   const year_month_day ymd{day};
   const hh_mm_ss time{millis - day};
-  char text[48];
-  std::snprintf(text, sizeof text, "%04d%02u%02uT%02d%02d%02d.%03dZ", int(ymd.year()),
-                unsigned(ymd.month()), unsigned(ymd.day()), int(time.hours().count()),
-                int(time.minutes().count()), int(time.seconds().count()),
-                int(time.subseconds().count()));
+  const int yearNumber = int(ymd.year());
+  std::string text(kLength, '0');
+  // Writes `value` as `count` zero-padded digits ending before `end`.
+  const auto put = [&](std::size_t end, std::size_t count, long long value) {
+    for (std::size_t i = 0; i < count; ++i, value /= 10) text[end - 1 - i] = char('0' + value % 10);
+  };
+  put(4, 4, yearNumber < 0 ? 0 : yearNumber);
+  put(6, 2, unsigned(ymd.month()));
+  put(8, 2, unsigned(ymd.day()));
+  text[8] = 'T';
+  put(11, 2, time.hours().count());
+  put(13, 2, time.minutes().count());
+  put(15, 2, time.seconds().count());
+  text[15] = '.';
+  put(19, 3, time.subseconds().count());
+  text[19] = 'Z';
+  // A year without a four-digit form keeps all its digits; such a text is never a valid identifier.
+  if (yearNumber < 0 || yearNumber > 9999) text.replace(0, 4, std::to_string(yearNumber));
   return text;
 }
 
