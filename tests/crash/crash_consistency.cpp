@@ -11,6 +11,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <fcntl.h>
+
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -26,6 +29,9 @@
 
 #include "core/helper/power_saver_record.h"
 #include "core/journal/journal_store.h"
+#include "core/rescue/rescue_ledger.h"
+#include "core/snapshots/snapshot_id.h"
+#include "core/snapshots/snapshot_store.h"
 #include "core/storage/atomic_file.h"
 #include "core/storage/brimwell_json.h"
 #include "core/storage/brimwell_paths.h"
@@ -46,6 +52,8 @@ struct Kind {
   std::function<bool(int n)> write;
   // Which content (0 or 1) the file holds; a sentence when it holds neither.
   std::function<Expected<int, std::string>()> read;
+  // Leftovers stay for the store's own cleanup to remove (otherwise the test removes them).
+  bool storeCleansUp = false;
 };
 
 // The child's progress, shared across fork: the number of the write started and finished last.
@@ -127,6 +135,68 @@ Kind helperKind(const fs::path& root) {
           }};
 }
 
+constexpr Date kCaptured = Date(std::chrono::milliseconds(1'772'373'909'250LL));
+
+Snapshot snapshotContent(int n) {
+  Snapshot snapshot;
+  snapshot.id = SnapshotID::make(kCaptured);
+  snapshot.meta.createdAt = kCaptured;
+  snapshot.meta.trigger = n % 2 ? CaptureTrigger::landing : CaptureTrigger::manual;
+  snapshot.meta.hostModel = "Laptop14,1";
+  const int apps = n % 2 ? 400 : 2;
+  for (int i = 0; i < apps; ++i) {
+    AppRecord app;
+    app.path = "/Applications/App" + std::to_string(i) + ".app";
+    app.name = padding(n, 200);
+    app.windows = {WindowRecord{.title = "Report", .documentURL = "file:///Users/ann/r.txt"}};
+    snapshot.apps.push_back(std::move(app));
+  }
+  return snapshot;
+}
+
+Kind snapshotKind(const fs::path& root) {
+  const BrimwellPaths paths{root / "snapshots", root / "rescued"};
+  auto writer = std::make_shared<SnapshotStore>(paths);
+  auto reader = std::make_shared<SnapshotStore>(paths);
+  const std::string id = snapshotContent(0).id;
+  return {"snapshot",
+          writer->folder() / (id + ".json"),
+          "." + id + ".json.",
+          [writer](int n) { return writer->save(snapshotContent(n)).has_value(); },
+          [reader, id]() -> Expected<int, std::string> {
+            // A fresh read each time: load() decodes the file, and would set a damaged one aside.
+            const auto loaded = reader->load(id);
+            if (!loaded) return Unexpected(std::string("does not load"));
+            for (int n = 0; n < 2; ++n) {
+              if (*loaded == snapshotContent(n)) return n;
+            }
+            return Unexpected(std::string("loads as neither content"));
+          },
+          true};
+}
+
+RescuedDocument rescuedContent(int n) {
+  return {"com.example.Pages", "Pages", n % 2 ? padding(n, 64 * 1024) : "Untitled",
+          "/Users/ann/Documents/Brimwell Rescued/2026-03-01 1405/Untitled.pages"};
+}
+
+Kind ledgerKind(const fs::path& root) {
+  auto ledger = std::make_shared<RescueLedger>(BrimwellPaths{root / "ledger", root / "rescued"});
+  return {"rescue ledger", ledger->url(), ".rescue-ledger.json.",
+          // Each record replaces the one entry for the same path, so the ledger holds one entry.
+          [ledger](int n) { return ledger->record({rescuedContent(n)}, kCaptured); },
+          [ledger]() -> Expected<int, std::string> {
+            const auto entries = ledger->entries();
+            if (entries.size() != 1 || entries[0].savedAt != kCaptured) {
+              return Unexpected("reads as " + std::to_string(entries.size()) + " entries");
+            }
+            for (int n = 0; n < 2; ++n) {
+              if (entries[0].document == rescuedContent(n)) return n;
+            }
+            return Unexpected(std::string("reads as neither content"));
+          }};
+}
+
 bool isTemporaryName(const std::string& name, const std::string& prefix) {
   static const std::regex uuid("[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}");
   if (name.size() != prefix.size() + 36 + 4 || name.rfind(prefix, 0) != 0) return false;
@@ -205,11 +275,57 @@ Expected<Tally, std::string> torture(const Kind& kind, int count, std::chrono::m
 
     auto stray = leftovers(kind);
     if (!stray) return Unexpected("after kill " + std::to_string(kill) + ": " + stray.error());
-    tally.leftovers += static_cast<int>(stray->size());
-    for (const auto& path : *stray) fs::remove(path);
+    if (kind.storeCleansUp) {
+      tally.leftovers = static_cast<int>(stray->size());
+    } else {
+      tally.leftovers += static_cast<int>(stray->size());
+      for (const auto& path : *stray) fs::remove(path);
+    }
     ++tally.kills;
   }
   return tally;
+}
+
+// Ages half the leftovers of the snapshot folder past the store's limit and half not quite, and
+// checks that removeLeftoverTempFiles removes exactly the old ones and leaves the snapshot; a
+// sentence when it doesn't. The number removed otherwise.
+Expected<int, std::string> checkLeftoverCleanup(const Kind& kind, const fs::path& root) {
+  SnapshotStore store(BrimwellPaths{root / "snapshots", root / "rescued"});
+  auto found = leftovers(kind);
+  if (!found) return Unexpected(found.error());
+  const Date now =
+      std::chrono::time_point_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now());
+  if (auto early = store.removeLeftoverTempFiles(now); !early.empty()) {
+    return Unexpected("removed " + std::to_string(early.size()) + " fresh temporary files");
+  }
+  std::vector<std::string> old;
+  for (std::size_t i = 0; i < found->size(); ++i) {
+    const bool aged = i % 2 == 0;
+    const double age =
+        aged ? SnapshotStore::leftoverTempAge + 60 : SnapshotStore::leftoverTempAge - 60;
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(
+                             std::chrono::system_clock::now().time_since_epoch())
+                             .count() -
+                         static_cast<long>(age);
+    const timespec times[2] = {{seconds, 0}, {seconds, 0}};
+    if (::utimensat(AT_FDCWD, (*found)[i].c_str(), times, 0) != 0) {
+      return Unexpected(std::string("utimensat failed"));
+    }
+    if (aged) old.push_back((*found)[i].filename().string());
+  }
+  auto removed = store.removeLeftoverTempFiles(now);
+  std::sort(removed.begin(), removed.end());
+  std::sort(old.begin(), old.end());
+  if (removed != old) {
+    return Unexpected("removed " + std::to_string(removed.size()) + " of the " +
+                      std::to_string(old.size()) + " old temporary files, or others");
+  }
+  auto rest = leftovers(kind);
+  if (!rest || rest->size() != found->size() - old.size()) {
+    return Unexpected(std::string("the younger temporary files did not stay"));
+  }
+  if (!kind.read()) return Unexpected(std::string("the snapshot did not survive the cleanup"));
+  return static_cast<int>(removed.size());
 }
 
 // The average time of one write of `kind`, so kills spread over whole writes.
@@ -237,7 +353,8 @@ int run(int argc, char** argv) {
   if (shared == MAP_FAILED) return 2;
   auto* progress = new (shared) Progress;
 
-  const std::vector<Kind> kinds = {journalKind(root), powerSaverKind(root), helperKind(root)};
+  const std::vector<Kind> kinds = {journalKind(root), snapshotKind(root), ledgerKind(root),
+                                   powerSaverKind(root), helperKind(root)};
   int total = 0;
   bool failed = false;
   for (const Kind& kind : kinds) {
@@ -253,6 +370,17 @@ int run(int argc, char** argv) {
         "%-20s %5d kills survived (%d during a write, %d temporary files left), window %ld us\n",
         kind.name.c_str(), tally->kills, tally->midWrite, tally->leftovers,
         static_cast<long>(window.count()));
+    if (kind.storeCleansUp) {
+      auto cleaned = checkLeftoverCleanup(kind, root);
+      if (!cleaned) {
+        std::printf("%-20s FAILED cleanup: %s\n", kind.name.c_str(), cleaned.error().c_str());
+        failed = true;
+      } else {
+        std::printf(
+            "%-20s removeLeftoverTempFiles removed the %d older than %.0f s, kept the rest\n",
+            kind.name.c_str(), *cleaned, SnapshotStore::leftoverTempAge);
+      }
+    }
   }
   std::printf("total: %d kills survived\n", total);
   fs::remove_all(root);
