@@ -133,6 +133,8 @@ Result<Json> parseTree(std::string_view text) {
     return Json::parse(text);
   } catch (const Json::parse_error& error) {
     return fail("The data isn't valid JSON (at byte " + std::to_string(error.byte) + ").");
+  } catch (const Json::out_of_range&) {  // a number literal beyond any double, such as 1e999
+    return fail("The data isn't valid JSON (a number is too large).");
   }
 }
 

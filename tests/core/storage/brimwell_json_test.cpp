@@ -143,6 +143,9 @@ TEST(BrimwellJSONTest, DecodingFailsWithOneSentence) {
        "The number 4294967296 is out of range."},
       {R"([1])", "Expected an object but found an array."},
       {R"({"zPath":)", "The data isn't valid JSON (at byte 10)."},
+      // A number no double holds once escaped as an exception and ended the process.
+      {R"({"zPath":"a","when":"1970-01-01T00:00:00Z","values":[1e999]})",
+       "The data isn't valid JSON (a number is too large)."},
   };
   for (const auto& c : cases) {
     auto result = BrimwellJSON::decode<Sample>(std::string_view(c.text));
