@@ -1,8 +1,6 @@
-// SnapshotReader: decodes a whole snapshot file exactly as the shared decoder does, without
-// building the clipboard's Base64 text as a JSON value: the clipboard is read in place and the
-// rest of the document goes through the shared decoder. Anything unusual in the clipboard falls
-// back to the shared decoder, so results and errors are always the shared decoder's. Callable
-// from any thread.
+// SnapshotReader: decodes a snapshot file with the shared decoder's exact results and errors, but
+// reads the clipboard's Base64 in place instead of as a JSON value (anything unusual there falls
+// back to the shared decoder). Callable from any thread.
 #pragma once
 
 #include <cstddef>

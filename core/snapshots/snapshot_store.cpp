@@ -15,6 +15,7 @@
 
 #include "core/snapshots/snapshot_id.h"
 #include "core/snapshots/snapshot_reader.h"
+#include "core/snapshots/snapshot_writer.h"
 #include "core/snapshots/summary_probe.h"
 #include "core/storage/atomic_file.h"
 #include "core/storage/brimwell_json.h"
@@ -163,16 +164,18 @@ std::optional<std::int64_t> schemaOf(std::string_view bytes) {
 
 }  // namespace
 
-SnapshotStore::SnapshotStore(BrimwellPaths paths)
-    : paths_(std::move(paths)), folder_(paths_.snapshots()) {}
+SnapshotStore::SnapshotStore(BrimwellPaths paths, FileSystem& fileSystem)
+    : paths_(std::move(paths)), folder_(paths_.snapshots()), fileSystem_(fileSystem) {}
 
 Expected<void, SnapshotSaveError> SnapshotStore::save(const Snapshot& snapshot) {
   if (!SnapshotID::isValid(snapshot.id)) {
     return Unexpected(SnapshotSaveError(SnapshotStoreError::invalidID(snapshot.id)));
   }
-  auto bytes = BrimwellJSON::encode(snapshot);
+  auto bytes = SnapshotWriter::encode(snapshot);
   if (!bytes) return Unexpected(SnapshotSaveError(std::move(bytes).error()));
-  if (Status written = AtomicFile::write(*bytes, fileOf(snapshot.id)); !written) {
+  if (Status written =
+          AtomicFile::write(*bytes, fileOf(snapshot.id), AtomicFile::fullSync, fileSystem_);
+      !written) {
     return Unexpected(SnapshotSaveError(std::move(written).error()));
   }
   forget(snapshot.id);

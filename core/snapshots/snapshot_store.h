@@ -1,7 +1,6 @@
-// SnapshotStore: one JSON file per snapshot in the snapshot folder, written atomically, listed
-// newest first, summarised through a cache keyed by each file's modification time and size,
-// pruned by a fixed retention rule; unreadable files are moved to "Corrupt", never deleted.
-// Any thread may call it; its lock guards only the in-memory summary cache.
+// SnapshotStore: one atomically written JSON file per snapshot, listed newest first, summarised
+// through a cache keyed by file modification time and size, pruned by a fixed rule; unreadable
+// files go to "Corrupt", never deleted. Any thread; the lock guards only the summary cache.
 #pragma once
 
 #include <cstdint>
@@ -20,6 +19,7 @@
 #include "core/snapshots/snapshot_store_error.h"
 #include "core/snapshots/snapshot_summary.h"
 #include "core/storage/brimwell_paths.h"
+#include "core/storage/file_system.h"
 
 namespace brimwell {
 
@@ -29,8 +29,9 @@ class SnapshotStore {
   static constexpr double keepYoungerThan = 172'800;  // seconds (48 hours)
   static constexpr double leftoverTempAge = 3'600;    // seconds (one hour)
 
-  // Creates nothing on disk.
-  explicit SnapshotStore(BrimwellPaths paths);
+  // Creates nothing on disk. `fileSystem` carries the atomic writer's calls (tests inject faults);
+  // it must outlive the store.
+  explicit SnapshotStore(BrimwellPaths paths, FileSystem& fileSystem = FileSystem::posix());
   SnapshotStore(const SnapshotStore&) = delete;
   SnapshotStore& operator=(const SnapshotStore&) = delete;
 
@@ -92,6 +93,7 @@ class SnapshotStore {
 
   BrimwellPaths paths_;
   std::filesystem::path folder_;
+  FileSystem& fileSystem_;
   std::mutex lock_;
   std::map<std::string, Cached> cache_;  // guarded by lock_
 };

@@ -1,6 +1,5 @@
-// SummaryProbe: a partial reading of a snapshot file that keeps only what a summary needs (the
-// meta's date and trigger, each window's documentURL, tab counts, rescued paths) and skips
-// everything else without building it, clipboard data above all. Its summary equals the full
+// SummaryProbe: reads only what a summary needs from a snapshot file (meta date and trigger,
+// documentURLs, tab counts, rescued paths) and builds nothing else; its summary equals the full
 // snapshot's for every file both can read. Values only; callable from any thread.
 #pragma once
 

@@ -19,24 +19,23 @@ constexpr std::array<std::uint8_t, 256> kReverse = makeReverse();
 }  // namespace
 
 std::string encode(const std::vector<std::uint8_t>& bytes) {
-  std::string text;
-  text.reserve((bytes.size() + 2) / 3 * 4);
+  std::string text((bytes.size() + 2) / 3 * 4, '=');
+  char* out = text.data();
   std::size_t i = 0;
   for (; i + 3 <= bytes.size(); i += 3) {
     const std::uint32_t group = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
-    text.push_back(kAlphabet[(group >> 18) & 63]);
-    text.push_back(kAlphabet[(group >> 12) & 63]);
-    text.push_back(kAlphabet[(group >> 6) & 63]);
-    text.push_back(kAlphabet[group & 63]);
+    *out++ = kAlphabet[(group >> 18) & 63];
+    *out++ = kAlphabet[(group >> 12) & 63];
+    *out++ = kAlphabet[(group >> 6) & 63];
+    *out++ = kAlphabet[group & 63];
   }
   const std::size_t rest = bytes.size() - i;
-  if (rest > 0) {
+  if (rest > 0) {  // the final "=" characters are already in place
     std::uint32_t group = bytes[i] << 16;
     if (rest == 2) group |= bytes[i + 1] << 8;
-    text.push_back(kAlphabet[(group >> 18) & 63]);
-    text.push_back(kAlphabet[(group >> 12) & 63]);
-    text.push_back(rest == 2 ? kAlphabet[(group >> 6) & 63] : '=');
-    text.push_back('=');
+    *out++ = kAlphabet[(group >> 18) & 63];
+    *out++ = kAlphabet[(group >> 12) & 63];
+    if (rest == 2) *out = kAlphabet[(group >> 6) & 63];
   }
   return text;
 }

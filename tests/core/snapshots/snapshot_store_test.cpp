@@ -10,6 +10,7 @@
 #include "core/snapshots/snapshot_id.h"
 #include "core/storage/brimwell_json.h"
 #include "tests/core/snapshots/snapshot_samples.h"
+#include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell {
@@ -56,6 +57,24 @@ TEST_F(SnapshotStoreTest, RefusesAnInvalidIdentifierWithoutWriting) {
   EXPECT_EQ(*saved.error().storeError(), SnapshotStoreError::invalidID("latest"));
   EXPECT_EQ(saved.error().message(), "\"latest\" is not a snapshot identifier.");
   EXPECT_FALSE(fs::exists(store.folder()));
+}
+
+TEST_F(SnapshotStoreTest, AFailedWriteReportsTheSystemsSentenceAndKeepsTheOldFile) {
+  testing::FaultyFileSystem faulty;
+  SnapshotStore failing(BrimwellPaths{dir.path() / "Support", {}}, faulty);
+  Snapshot snapshot = testing::emptySnapshot();
+  ASSERT_TRUE(failing.save(snapshot));
+  const std::string before = readFile(fileOf(snapshot.id));
+
+  faulty.bytesBeforeDiskFull = 10;
+  snapshot.meta.hostModel = "Other";
+  const auto saved = failing.save(snapshot);
+  ASSERT_FALSE(saved);
+  ASSERT_NE(saved.error().fileError(), nullptr);
+  EXPECT_EQ(saved.error().fileError()->code(), ENOSPC);
+  EXPECT_EQ(saved.error().message(), Error::posix(ENOSPC).message());
+  EXPECT_EQ(readFile(fileOf(snapshot.id)), before);
+  EXPECT_EQ(dir.names(store.folder()), std::vector{snapshot.id + ".json"});
 }
 
 TEST_F(SnapshotStoreTest, MissingFolderReadsEmptyAndTheFirstSaveCreatesIt) {

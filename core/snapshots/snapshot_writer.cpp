@@ -1,0 +1,361 @@
+#include "core/snapshots/snapshot_writer.h"
+
+#include <charconv>
+#include <cmath>
+#include <nlohmann/json.hpp>
+
+#include "core/storage/base64.h"
+#include "core/storage/brimwell_json.h"
+
+namespace brimwell::SnapshotWriter {
+namespace {
+
+// Thrown for a non-finite number; caught in encode.
+struct NotRepresentable {
+  double value;
+};
+
+// True when `text` is well-formed UTF-8 (no overlong forms, no surrogates, nothing past
+// U+10FFFF), the only text whose escaping is done here rather than by the shared encoder.
+bool isValidUTF8(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const std::size_t size = text.size();
+  for (std::size_t i = 0; i < size;) {
+    const unsigned char c = bytes[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t length;
+    unsigned char low = 0x80, high = 0xBF;  // the allowed range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+      length = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      length = 3;
+      if (c == 0xE0) low = 0xA0;
+      if (c == 0xED) high = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      length = 4;
+      if (c == 0xF0) low = 0x90;
+      if (c == 0xF4) high = 0x8F;
+    } else {
+      return false;
+    }
+    if (i + length > size || bytes[i + 1] < low || bytes[i + 1] > high) return false;
+    for (std::size_t k = 2; k < length; ++k) {
+      if (bytes[i + k] < 0x80 || bytes[i + k] > 0xBF) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
+// True when `text` is printable ASCII without a quote or backslash: nothing in it is escaped.
+bool isPlainASCII(std::string_view text) {
+  unsigned char unusual = 0;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    unusual |=
+        static_cast<unsigned char>((byte < 0x20) | (byte >= 0x80) | (byte == '"') | (byte == '\\'));
+  }
+  return unusual == 0;
+}
+
+class Writer {
+ public:
+  explicit Writer(std::size_t expectedSize) { out_.reserve(expectedSize); }
+  std::string take() { return std::move(out_); }
+
+  void string(std::string_view text) {
+    if (isPlainASCII(text)) {  // most text: copied as it is
+      out_.push_back('"');
+      out_.append(text);
+      out_.push_back('"');
+      needComma_ = true;
+      return;
+    }
+    if (!isValidUTF8(text)) {  // the shared encoder's replacement of invalid bytes
+      out_ += BrimwellJSON::dump(Json(std::string(text)));
+      needComma_ = true;
+      return;
+    }
+    out_.push_back('"');
+    std::size_t plain = 0;  // start of the run of bytes copied unchanged
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const unsigned char c = static_cast<unsigned char>(text[i]);
+      if (c >= 0x20 && c != '"' && c != '\\') continue;
+      out_.append(text.substr(plain, i - plain));
+      plain = i + 1;
+      switch (c) {
+        case '"':
+          out_ += "\\\"";
+          break;
+        case '\\':
+          out_ += "\\\\";
+          break;
+        case '\b':
+          out_ += "\\b";
+          break;
+        case '\t':
+          out_ += "\\t";
+          break;
+        case '\n':
+          out_ += "\\n";
+          break;
+        case '\f':
+          out_ += "\\f";
+          break;
+        case '\r':
+          out_ += "\\r";
+          break;
+        default: {
+          static constexpr char kHex[] = "0123456789abcdef";
+          out_ += "\\u00";
+          out_.push_back(kHex[c >> 4]);
+          out_.push_back(kHex[c & 0x0F]);
+        }
+      }
+    }
+    out_.append(text.substr(plain));
+    out_.push_back('"');
+    needComma_ = true;
+  }
+
+  void integer(std::int64_t value) {
+    char buffer[24];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out_.append(buffer, result.ptr);
+    needComma_ = true;
+  }
+
+  void number(double value) {
+    if (!std::isfinite(value)) throw NotRepresentable{value};
+    char buffer[64];
+    // The shortest form that reads back exactly, written as the shared encoder writes it.
+    char* end = nlohmann::detail::to_chars(buffer, buffer + sizeof buffer, value);
+    out_.append(buffer, static_cast<std::size_t>(end - buffer));
+    needComma_ = true;
+  }
+
+  void boolean(bool value) {
+    out_ += value ? "true" : "false";
+    needComma_ = true;
+  }
+  void date(Date value) { string(BrimwellJSON::format(value)); }
+  template <class E>
+  void enumeration(E value) {
+    string(toString(value));
+  }
+
+  // An object; `body` writes its members with keys in ascending code-point order.
+  template <class Body>
+  void object(Body&& body) {
+    out_.push_back('{');
+    needComma_ = false;
+    body();
+    out_.push_back('}');
+    needComma_ = true;
+  }
+
+  template <class T, class Element>
+  void array(const std::vector<T>& values, Element&& element) {
+    out_.push_back('[');
+    for (std::size_t i = 0; i < values.size(); ++i) {
+      if (i > 0) out_.push_back(',');
+      element(values[i]);
+    }
+    out_.push_back(']');
+    needComma_ = true;
+  }
+
+  // Starts the member named `name`, a key that needs no escaping.
+  Writer& key(std::string_view name) {
+    if (needComma_) out_.push_back(',');
+    out_.push_back('"');
+    out_ += name;
+    out_ += "\":";
+    needComma_ = false;
+    return *this;
+  }
+  // Starts the member named by any text.
+  Writer& anyKey(std::string_view name) {
+    if (needComma_) out_.push_back(',');
+    string(name);
+    out_.push_back(':');
+    needComma_ = false;
+    return *this;
+  }
+
+ private:
+  std::string out_;
+  bool needComma_ = false;  // a value was just completed inside the innermost object
+};
+
+// Each writer below lists its record's keys in ascending code-point order.
+
+void write(Writer& w, const Rect& v) {
+  w.object([&] {
+    w.key("height").number(v.height);
+    w.key("width").number(v.width);
+    w.key("x").number(v.x);
+    w.key("y").number(v.y);
+  });
+}
+
+void write(Writer& w, const WindowRecord& v) {
+  w.object([&] {
+    if (v.documentURL) w.key("documentURL").string(*v.documentURL);
+    if (v.frame) write(w.key("frame"), *v.frame);
+    w.key("isFullScreen").boolean(v.isFullScreen);
+    w.key("isMinimized").boolean(v.isMinimized);
+    w.key("order").integer(v.order);
+    w.key("title").string(v.title);
+  });
+}
+
+void write(Writer& w, const AppRecord& v) {
+  w.object([&] {
+    if (v.bundleID) w.key("bundleID").string(*v.bundleID);
+    w.key("isHidden").boolean(v.isHidden);
+    w.key("name").string(v.name);
+    w.key("order").integer(v.order);
+    w.key("path").string(v.path);
+    w.key("wasFrontmost").boolean(v.wasFrontmost);
+    w.key("windows").array(v.windows, [&](const WindowRecord& window) { write(w, window); });
+    w.key("windowsStatus").enumeration(v.windowsStatus);
+  });
+}
+
+void write(Writer& w, const TabRecord& v) {
+  w.object([&] {
+    w.key("title").string(v.title);
+    w.key("url").string(v.url);
+  });
+}
+
+void write(Writer& w, const BrowserWindowRecord& v) {
+  w.object([&] {
+    w.key("activeTabIndex").integer(v.activeTabIndex);
+    if (v.bounds) write(w.key("bounds"), *v.bounds);
+    w.key("tabs").array(v.tabs, [&](const TabRecord& tab) { write(w, tab); });
+  });
+}
+
+void write(Writer& w, const BrowserRecord& v) {
+  w.object([&] {
+    w.key("browser").enumeration(v.browser);
+    w.key("status").enumeration(v.status);
+    w.key("windows").array(v.windows, [&](const BrowserWindowRecord& window) { write(w, window); });
+  });
+}
+
+void write(Writer& w, const FinderWindowRecord& v) {
+  w.object([&] {
+    if (v.bounds) write(w.key("bounds"), *v.bounds);
+    w.key("path").string(v.path);
+  });
+}
+
+void write(Writer& w, const TerminalTabRecord& v) {
+  w.object([&] {
+    if (v.directory) w.key("directory").string(*v.directory);
+    w.key("title").string(v.title);
+  });
+}
+
+void write(Writer& w, const TerminalWindowRecord& v) {
+  w.object([&] {
+    if (v.bounds) write(w.key("bounds"), *v.bounds);
+    w.key("tabs").array(v.tabs, [&](const TerminalTabRecord& tab) { write(w, tab); });
+  });
+}
+
+void write(Writer& w, const TerminalRecord& v) {
+  w.object([&] {
+    w.key("app").enumeration(v.app);
+    w.key("status").enumeration(v.status);
+    w.key("windows").array(v.windows,
+                           [&](const TerminalWindowRecord& window) { write(w, window); });
+  });
+}
+
+void write(Writer& w, const ClipboardRecord& v) {
+  w.object([&] {
+    w.key("items").array(v.items, [&](const ClipboardRecord::Item& item) {
+      w.object([&] {
+        // A std::map of byte strings: its keys are already in code-point order.
+        for (const auto& [type, bytes] : item) w.anyKey(type).string(Base64::encode(bytes));
+      });
+    });
+    w.key("totalBytes").integer(v.totalBytes);
+  });
+}
+
+void write(Writer& w, const RescuedDocument& v) {
+  w.object([&] {
+    w.key("appBundleID").string(v.appBundleID);
+    w.key("appName").string(v.appName);
+    w.key("originalTitle").string(v.originalTitle);
+    w.key("path").string(v.path);
+  });
+}
+
+void write(Writer& w, const SaverResult& v) {
+  w.object([&] {
+    w.key("appName").string(v.appName);
+    w.key("bundleID").string(v.bundleID);
+    if (v.detail) w.key("detail").string(*v.detail);
+    w.key("outcome").enumeration(v.outcome);
+    w.key("rescued").integer(v.rescued);
+    w.key("saved").integer(v.saved);
+  });
+}
+
+void write(Writer& w, const SnapshotMeta& v) {
+  w.object([&] {
+    if (v.batteryPercent) w.key("batteryPercent").integer(*v.batteryPercent);
+    w.key("bootSessionUUID").string(v.bootSessionUUID);
+    w.key("createdAt").date(v.createdAt);
+    w.key("durationMs").integer(v.durationMs);
+    w.key("hostModel").string(v.hostModel);
+    if (v.powerSource) w.key("powerSource").enumeration(*v.powerSource);
+    w.key("trigger").enumeration(v.trigger);
+  });
+}
+
+void write(Writer& w, const Snapshot& v) {
+  w.object([&] {
+    w.key("apps").array(v.apps, [&](const AppRecord& app) { write(w, app); });
+    w.key("browsers").array(v.browsers, [&](const BrowserRecord& browser) { write(w, browser); });
+    if (v.clipboard) write(w.key("clipboard"), *v.clipboard);
+    w.key("finder").array(v.finder, [&](const FinderWindowRecord& window) { write(w, window); });
+    w.key("id").string(v.id);
+    write(w.key("meta"), v.meta);
+    w.key("rescued").array(v.rescued, [&](const RescuedDocument& document) { write(w, document); });
+    if (v.savePassAt) w.key("savePassAt").date(*v.savePassAt);
+    w.key("savers").array(v.savers, [&](const SaverResult& result) { write(w, result); });
+    w.key("schema").integer(v.schema);
+    w.key("terminals").array(v.terminals, [&](const TerminalRecord& terminal) {
+      write(w, terminal);
+    });
+  });
+}
+
+}  // namespace
+
+Result<std::string> encode(const Snapshot& snapshot) {
+  // The clipboard dominates large snapshots: reserve for its Base64 text up front.
+  const std::size_t clipboardBytes =
+      snapshot.clipboard
+          ? static_cast<std::size_t>(std::max<std::int64_t>(snapshot.clipboard->totalBytes, 0))
+          : 0;
+  try {
+    Writer writer(clipboardBytes / 3 * 4 + 4096);
+    write(writer, snapshot);
+    return writer.take();
+  } catch (const NotRepresentable& failure) {
+    return fail("The number " + std::to_string(failure.value) + " can't be written as JSON.");
+  }
+}
+
+}  // namespace brimwell::SnapshotWriter
