@@ -3,7 +3,12 @@
 #include <iostream>
 #include <string>
 
+#include "cli/helper_command.h"
+#include "cli/journal_command.h"
+#include "cli/plan_command.h"
 #include "cli/policy_command.h"
+#include "cli/snapshot_command.h"
+#include "cli/snapshots_command.h"
 
 namespace {
 
@@ -16,10 +21,16 @@ std::string sentence(std::string text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app("Brimwell's host tool: shows how the battery policy decides.", "brimwell");
+  CLI::App app("Brimwell's host tool: shows how the battery policy decides and what is stored.",
+               "brimwell");
   app.require_subcommand(1);
   int status = 0;
   brimwell::cli::addPolicyCommand(app, status);
+  brimwell::cli::addSnapshotsCommand(app, status);
+  brimwell::cli::addSnapshotCommand(app, status);
+  brimwell::cli::addJournalCommand(app, status);
+  brimwell::cli::addPlanCommand(app, status);
+  brimwell::cli::addHelperCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& done) {
@@ -27,6 +38,10 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     std::cerr << sentence(error.what()) << '\n';
     return 2;
+  } catch (const std::exception& error) {
+    // Commands report their failures themselves; this is the last guard against a trace.
+    std::cerr << sentence(std::string("Brimwell stopped: ") + error.what()) << '\n';
+    return 1;
   }
   return status;
 }

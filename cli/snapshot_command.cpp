@@ -1,0 +1,52 @@
+#include "cli/snapshot_command.h"
+
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "cli/support_option.h"
+#include "core/snapshots/snapshot_id.h"
+#include "core/snapshots/snapshot_store.h"
+#include "core/storage/brimwell_json.h"
+
+namespace brimwell::cli {
+namespace {
+
+struct ShowOptions {
+  std::string id;
+  std::string support;
+};
+
+int runShow(const ShowOptions& options) {
+  if (!SnapshotID::isValid(options.id)) {
+    return reportFailure(SnapshotStoreError::invalidID(options.id).describe());
+  }
+  const auto paths = supportPaths(options.support);
+  if (!paths) return reportFailure(paths.error().message());
+  SnapshotStore store(*paths);
+  if (!store.contains(options.id)) {
+    return reportFailure("No snapshot " + options.id + " is stored in " + store.folder().string() +
+                         ".");
+  }
+  const auto snapshot = store.load(options.id);
+  if (!snapshot) return reportFailure("The snapshot " + options.id + " can't be read.");
+  const auto text = BrimwellJSON::encode(*snapshot);
+  if (!text) return reportFailure("The snapshot " + options.id + " can't be shown as JSON.");
+  std::cout << *text << '\n';
+  return 0;
+}
+
+}  // namespace
+
+void addSnapshotCommand(CLI::App& app, int& status) {
+  CLI::App* snapshot = app.add_subcommand("snapshot", "Work with one stored snapshot.");
+  snapshot->require_subcommand(1);
+  CLI::App* show = snapshot->add_subcommand("show", "Print a stored snapshot as JSON.");
+  auto options = std::make_shared<ShowOptions>();
+  show->add_option("ID", options->id, "The snapshot's identifier, such as 20260301T140509.250Z")
+      ->required();
+  addSupportOption(*show, options->support);
+  show->callback([options, &status] { status = runShow(*options); });
+}
+
+}  // namespace brimwell::cli

@@ -1,0 +1,37 @@
+#include "cli/support_option.h"
+
+#include <filesystem>
+#include <iostream>
+#include <system_error>
+
+namespace brimwell::cli {
+
+void addSupportOption(CLI::App& command, std::string& support) {
+  command.add_option("--support", support,
+                     "The support directory to read (default: the current user's standard one)");
+}
+
+Result<BrimwellPaths> supportPaths(const std::string& support) {
+  auto standard = BrimwellPaths::resolve({});
+  BrimwellPaths paths;
+  if (support.empty()) {
+    if (!standard) return Unexpected(std::move(standard).error());
+    paths = *standard;
+  } else {
+    // Only the support directory is read; the rescue root is kept where it would be.
+    paths =
+        BrimwellPaths{support, standard ? standard->rescueRoot : std::filesystem::path(support)};
+  }
+  std::error_code error;
+  if (!std::filesystem::is_directory(paths.support, error)) {
+    return fail("The support directory " + paths.support.string() + " does not exist.");
+  }
+  return paths;
+}
+
+int reportFailure(const std::string& sentence, int status) {
+  std::cerr << sentence << '\n';
+  return status;
+}
+
+}  // namespace brimwell::cli

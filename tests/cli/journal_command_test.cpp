@@ -1,0 +1,102 @@
+#include "cli/journal_command.h"
+
+#include <gtest/gtest.h>
+
+#include "core/journal/journal_store.h"
+#include "tests/cli/run_tool.h"
+#include "tests/cli/stored_snapshots.h"
+
+namespace brimwell {
+namespace {
+
+const Date kHeartbeat = *BrimwellJSON::parse("2026-03-01T14:30:00Z");
+
+struct Judged {
+  Json journal;
+  Json verdict;
+};
+
+Judged judge(const testing::TempDir& support, const std::string& bootSession) {
+  const auto run = testing::runTool(
+      {"journal", "--json", "--support", support.path().string(), "--boot-session", bootSession});
+  EXPECT_EQ(run.status, 0) << run.err;
+  const auto line = BrimwellJSON::parseTree(run.out);
+  if (!line) return {};
+  EXPECT_EQ((*line)["bootSession"], bootSession);
+  return {(*line)["journal"], (*line)["verdict"]};
+}
+
+TEST(JournalCommandTest, JudgesTheStoredJournalInTheGivenBootSession) {
+  testing::TempDir support;
+  const BrimwellPaths paths{support.path(), support / "rescued"};
+  SnapshotStore snapshots(paths);
+  const auto snapshot =
+      testing::makeSnapshot(addSeconds(kHeartbeat, -600), 1, 1, CaptureTrigger::landing);
+  ASSERT_TRUE(snapshots.save(snapshot));
+  Journal journal{.heartbeat = kHeartbeat,
+                  .batteryPercent = 2,
+                  .powerSource = PowerSource::battery,
+                  .phase = Phase::landing,
+                  .bootSessionUUID = "boot-1",
+                  .latestSnapshotID = snapshot.id,
+                  .appVersion = "0.1.0"};
+  JournalStore journals(paths);
+  ASSERT_TRUE(journals.write(journal));
+
+  // After a restart on an empty battery: the latest snapshot is offered.
+  auto judged = judge(support, "boot-2");
+  EXPECT_EQ(BrimwellJSON::decodeTree<Journal>(judged.journal).value(), journal);
+  EXPECT_EQ(judged.verdict,
+            Json::parse(R"({"kind":"ranOutOfBattery","at":"2026-03-01T14:30:00.000Z",
+                                            "snapshotID":")" +
+                        snapshot.id + "\"}"));
+
+  // In the same boot session the machine never went down.
+  EXPECT_EQ(judge(support, "boot-1").verdict, Json::parse(R"({"kind":"none"})"));
+
+  // A pending drill whose snapshot is stored is offered in either session.
+  journal.drillPending = true;
+  journal.drillSnapshotID = snapshot.id;
+  journal.phase = Phase::watch;
+  journal.powerSource = PowerSource::ac;
+  journal.batteryPercent = 80;
+  ASSERT_TRUE(journals.write(journal));
+  EXPECT_EQ(judge(support, "boot-1").verdict,
+            Json::parse(R"({"kind":"drill","snapshotID":")" + snapshot.id + "\"}"));
+
+  // Once the snapshot is gone the store no longer contains it, and nothing is offered.
+  std::filesystem::remove(snapshots.folder() / (snapshot.id + ".json"));
+  EXPECT_EQ(judge(support, "boot-2").verdict, Json::parse(R"({"kind":"none"})"));
+
+  const auto text = testing::runTool(
+      {"journal", "--support", support.path().string(), "--boot-session", "boot-2"});
+  ASSERT_EQ(text.status, 0) << text.err;
+  EXPECT_EQ(testing::lines(text.out),
+            (std::vector<std::string>{"journal: " + BrimwellJSON::encode(journal).value(),
+                                      "boot session: boot-2", "verdict: none"}));
+}
+
+TEST(JournalCommandTest, AMissingOrDamagedJournalGivesNone) {
+  testing::TempDir support;
+  auto judged = judge(support, "boot-2");
+  EXPECT_TRUE(judged.journal.is_null());
+  EXPECT_EQ(judged.verdict, Json::parse(R"({"kind":"none"})"));
+
+  testing::writeFile(support / "journal.json", "{\"heartbeat\":");
+  judged = judge(support, "boot-2");
+  EXPECT_TRUE(judged.journal.is_null());
+  EXPECT_EQ(testing::readFile(support / "journal.json"), "{\"heartbeat\":") << "left in place";
+
+  // Without --boot-session the current boot id is used; the text form names it.
+  const auto current = testing::runTool({"journal", "--support", support.path().string()});
+  ASSERT_EQ(current.status, 0) << current.err;
+  const auto lines = testing::lines(current.out);
+  ASSERT_EQ(lines.size(), 3u);
+  EXPECT_EQ(lines[0], "journal: none readable at " + (support / "journal.json").string());
+  EXPECT_EQ(lines[1], "boot session: " +
+                          testing::lines(testing::readFile("/proc/sys/kernel/random/boot_id"))[0]);
+  EXPECT_EQ(lines[2], "verdict: none");
+}
+
+}  // namespace
+}  // namespace brimwell

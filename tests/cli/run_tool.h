@@ -1,0 +1,63 @@
+// Runs the built brimwell tool as a program and collects what it printed and its exit status.
+#pragma once
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
+
+#include "tests/support/temp_dir.h"
+
+extern char** environ;
+
+namespace brimwell::testing {
+
+struct ToolRun {
+  int status = -1;  // the exit status, or -1 when the tool didn't exit normally
+  std::string out;
+  std::string err;
+};
+
+inline ToolRun runTool(const std::vector<std::string>& arguments) {
+  TempDir capture;
+  const std::string out = (capture / "out").string();
+  const std::string err = (capture / "err").string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  std::vector<std::string> argv = {BRIMWELL_TOOL_PATH};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+  std::vector<char*> args;
+  for (auto& argument : argv) args.push_back(argument.data());
+  args.push_back(nullptr);
+  pid_t child = -1;
+  ToolRun run;
+  if (::posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ) == 0) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+    }
+    if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  run.out = readFile(out);
+  run.err = readFile(err);
+  return run;
+}
+
+// The lines of `text`, without their newlines.
+inline std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> result;
+  std::size_t start = 0;
+  while (start < text.size()) {
+    const auto end = text.find('\n', start);
+    result.push_back(text.substr(start, end - start));
+    if (end == std::string::npos) break;
+    start = end + 1;
+  }
+  return result;
+}
+
+}  // namespace brimwell::testing

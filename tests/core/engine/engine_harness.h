@@ -1,0 +1,230 @@
+// A harness for engine tests: a manual clock whose wall and awake time the test advances,
+// scripted collaborators whose completions the test controls, and a recorder of events and
+// states. Nothing sleeps in real time: the io_context is polled after every step.
+#pragma once
+
+#include <asio/io_context.hpp>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/engine/brimwell_engine.h"
+#include "core/snapshots/snapshot_id.h"
+#include "core/storage/brimwell_json.h"
+#include "tests/support/temp_dir.h"
+
+namespace brimwell::testing {
+
+// Wall time and awake time move together, except during sleep(), when only wall time moves.
+class ManualClock final : public EngineClock {
+ public:
+  ManualClock(asio::io_context& context, Date start) : context_(context), now_(start) {}
+
+  Date now() const override { return now_; }
+  std::shared_ptr<Cancellable> schedule(double seconds, std::function<void()> body) override {
+    return add(false, seconds, std::move(body));
+  }
+  std::shared_ptr<Cancellable> scheduleAwake(double seconds, std::function<void()> body) override {
+    return add(true, seconds, std::move(body));
+  }
+
+  // Lets `seconds` of awake time pass, running each timer as its moment comes.
+  void advance(double seconds) { pass(seconds, true); }
+  // The machine sleeps for `seconds`: wall-clock timers fire, awake-time timers don't move.
+  void sleep(double seconds) { pass(seconds, false); }
+
+  std::size_t pendingTimers() const;
+  double awakeSeconds() const { return awake_; }
+
+ private:
+  struct Timer : Cancellable {
+    bool awake = false;
+    double due = 0;  // wall seconds since start, or awake seconds
+    std::uint64_t order = 0;
+    std::function<void()> body;
+    void cancel() override { body = nullptr; }
+  };
+
+  std::shared_ptr<Cancellable> add(bool awake, double seconds, std::function<void()> body);
+  void pass(double seconds, bool awake);
+  void drain();  // runs the io_context's ready handlers until none is left
+
+  asio::io_context& context_;
+  Date now_;
+  double wall_ = 0;
+  double awake_ = 0;
+  std::uint64_t nextOrder_ = 0;
+  std::vector<std::shared_ptr<Timer>> timers_;
+};
+
+class FakeBatteryMonitor final : public BatteryMonitoring {
+ public:
+  std::optional<BatteryReading> currentReading() const override { return std::nullopt; }
+  void start(std::function<void(BatteryReading)> onReading) override {
+    onReading_ = std::move(onReading);
+    ++starts;
+  }
+  void stop() override {
+    onReading_ = nullptr;
+    ++stops;
+  }
+  void deliver(const BatteryReading& reading) {
+    if (onReading_) onReading_(reading);
+  }
+  int starts = 0, stops = 0;
+
+ private:
+  std::function<void(BatteryReading)> onReading_;
+};
+
+// Answers captures at once with a snapshot of the moment, unless told to hold them.
+class ScriptedCapturer final : public WorkspaceCapturing {
+ public:
+  struct Call {
+    CaptureTrigger trigger;
+    std::optional<BatteryReading> battery;
+    std::function<void(Snapshot)> done;
+  };
+
+  explicit ScriptedCapturer(const EngineClock& clock) : clock_(clock) {}
+  void capture(CaptureTrigger trigger, const std::optional<BatteryReading>& battery,
+               const std::set<std::string>& excluding, bool includeClipboard,
+               std::function<void(Snapshot)> done) override;
+
+  // A snapshot as the capturer would deliver it now.
+  Snapshot make(CaptureTrigger trigger) const;
+  // Completes the oldest held capture.
+  void completeHeld();
+
+  bool hold = false;
+  std::vector<CaptureTrigger> triggers;  // every capture asked for, in order
+  std::deque<Call> held;
+  std::vector<std::string> documentPaths;  // files open in the fake workspace
+
+ private:
+  const EngineClock& clock_;
+};
+
+class ScriptedSaver final : public DocumentSaving {
+ public:
+  void saveDocuments(const std::filesystem::path& rescueFolder,
+                     const std::set<std::string>& commandSBundleIDs,
+                     const std::set<std::string>& excluding,
+                     std::function<void(SavePassOutput)> done) override;
+  void completeHeld();
+
+  bool hold = false;
+  SavePassOutput output;  // what every pass reports
+  std::vector<std::filesystem::path> folders;
+  std::deque<std::function<void(SavePassOutput)>> held;
+};
+
+class FakePowerSaver final : public PowerSaving {
+ public:
+  void apply(const BrimwellSettings&, std::function<void(PowerSaverRecord)> done) override {
+    ++applies;
+    done(applied);
+  }
+  void restore(const PowerSaverRecord& record, std::function<void()> done) override {
+    restored.push_back(record);
+    done();
+  }
+  void undo(const PowerSaverRecord& record, std::function<void(PowerSaverRecord)> done) override {
+    if (leaveAfterUndo) {
+      restored.push_back(record);
+      return done(*leaveAfterUndo);
+    }
+    PowerSaving::undo(record, std::move(done));
+  }
+
+  PowerSaverRecord applied{
+      .turnedOnLowPowerMode = true, .previousBrightness = 0.8, .dimmedTo = 0.4};
+  std::optional<PowerSaverRecord> leaveAfterUndo;
+  int applies = 0;
+  std::vector<PowerSaverRecord> restored;
+};
+
+// Records every call by name; answers at once with the scripted results.
+class FakeHelper final : public HelperControlling {
+ public:
+  void state(Completion<HelperState> done) override;
+  void lowPowerMode(Completion<Result<bool>> done) override;
+  void setLowPowerMode(bool on, Completion<Status> done) override;
+  void batteryHibernateMode(Completion<Result<std::int64_t>> done) override;
+  void setBatteryHibernateMode(std::int64_t mode, Completion<Status> done) override;
+  void sleepNow(Completion<Status> done) override;
+  void beginSafeLanding(Completion<Status> done) override;
+  void endSafeLanding(Completion<Status> done) override;
+  void sleepDisabled(Completion<std::optional<bool>> done) override;
+  void removeAll(Completion<Status> done) override;
+  void updateIfOutOfDate(Completion<HelperState> done) override;
+
+  HelperState answerState = helper_state::Ready{};
+  Result<std::int64_t> hibernateMode = std::int64_t{3};
+  std::optional<bool> sleepIsDisabled;
+  bool failBegin = false, failSleep = false, failEnd = false;
+  std::vector<std::string> calls;
+  // Sees the power-saver file at the moment beginSafeLanding is called.
+  std::function<void()> onBeginSafeLanding;
+};
+
+class FakeSystemInfo final : public SystemInfoProviding {
+ public:
+  std::string bootSessionUUID() override { return boot; }
+  std::string hostModel() override { return model; }
+  std::string boot = "boot-1";
+  std::string model = "Laptop1,1";
+};
+
+// A manual-clock engine over a temporary support directory.
+class EngineHarness {
+ public:
+  EngineHarness();
+  ~EngineHarness();
+
+  // A new engine in the same support directory, as after a crash and restart of the process.
+  void restartEngine();
+  ShutdownVerdict start();
+
+  // Delivers a reading now, then lets the engine react.
+  void reading(int percent, PowerSource source, std::optional<int> minutes = std::nullopt);
+  void advance(double seconds);
+  void sleep(double seconds);
+  void poll();
+
+  std::optional<SnapshotSummary> captureNow();  // waits (in polls) for the answer
+  std::vector<Snapshot> storedSnapshots() const;
+  std::optional<PowerSaverRecord> powerSaverFile() const;
+  std::optional<Journal> journal() const { return journalStore->read(); }
+
+  // Events as text, e.g. "enteredPhase landing 3", "captureFailed <message>".
+  std::vector<std::string> events;
+  std::vector<EngineState> states;
+
+  TempDir dir;
+  asio::io_context context;
+  BrimwellPaths paths;
+  BrimwellSettings settings;
+  std::shared_ptr<ManualClock> clock;
+  std::shared_ptr<FakeBatteryMonitor> battery;
+  std::shared_ptr<ScriptedCapturer> capturer;
+  std::shared_ptr<ScriptedSaver> saver;
+  std::shared_ptr<FakePowerSaver> powerSaver;
+  std::shared_ptr<FakeHelper> helper;
+  std::shared_ptr<FakeSystemInfo> systemInfo;
+  std::shared_ptr<SnapshotStore> snapshots;
+  std::shared_ptr<JournalStore> journalStore;
+  std::optional<std::string> passedModel;
+  std::shared_ptr<BrimwellEngine> engine;
+
+ private:
+  void build();
+};
+
+std::string describe(const EngineEvent& event);
+
+}  // namespace brimwell::testing
