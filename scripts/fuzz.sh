@@ -25,7 +25,7 @@ fi
 
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DBRIMWELL_FUZZ=ON \
   -DBRIMWELL_BUILD_TESTS=OFF -DBRIMWELL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build-fuzz -j2
+cmake --build build-fuzz --target brimwell_fuzz -j2
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
