@@ -4,9 +4,9 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 
 #include "core/helper/brimwell_helper_constants.h"
 #include "helper/helper_daemon_options.h"
@@ -25,9 +25,13 @@ int main(int argc, char** argv) {
   }
 
   const std::int64_t version = BrimwellHelperConstants::runningVersion();
-  std::atomic<HelperListener*> listener = nullptr;
-  auto idle = std::make_shared<IdleExit>(options->idleExitAfter, [&listener] {
-    if (HelperListener* running = listener.load()) running->stop();
+  // The idle thread stops the listener only under this lock, and the listener is forgotten under
+  // it before it is destroyed, so a late idle exit can never reach a closed listener.
+  std::mutex listenerLock;
+  HelperListener* listener = nullptr;  // guarded by listenerLock
+  auto idle = std::make_shared<IdleExit>(options->idleExitAfter, [&listenerLock, &listener] {
+    std::lock_guard guard(listenerLock);
+    if (listener != nullptr) listener->stop();
   });
   PeerRequirement requirement{canonicalExecutablePath(options->allowedClient), std::nullopt, true};
   auto store = std::make_shared<HelperRecordStore>(options->recordPath, ::geteuid());
@@ -44,9 +48,15 @@ int main(int argc, char** argv) {
 
   HelperListener serving(*fd, {requirement, std::make_shared<ProcessCommandRunner>(), store,
                                version, idle, options->pmsetPath});
-  listener = &serving;
+  {
+    std::lock_guard guard(listenerLock);
+    listener = &serving;
+  }
   idle->start();
   serving.run();
-  listener = nullptr;
+  {
+    std::lock_guard guard(listenerLock);
+    listener = nullptr;
+  }
   return 0;
 }

@@ -58,8 +58,13 @@ std::optional<Date> date(std::string_view text) {
                            day(number(text, 6, 2))};
   const int hour = number(text, 9, 2), minute = number(text, 11, 2), second = number(text, 13, 2);
   if (!ymd.ok() || hour > 23 || minute > 59 || second > 59) return std::nullopt;
-  const Date result{sys_days(ymd) + hours(hour) + minutes(minute) + seconds(second) +
-                    milliseconds(number(text, 16, 3))};
+  const sys_time<milliseconds> instant = sys_days(ymd) + hours(hour) + minutes(minute) +
+                                         seconds(second) + milliseconds(number(text, 16, 3));
+  // Only instants a Date can hold (1677 to 2262) are identifiers; others would overflow it.
+  if (instant < ceil<milliseconds>(Date::min()) || instant > floor<milliseconds>(Date::max())) {
+    return std::nullopt;
+  }
+  const Date result = time_point_cast<nanoseconds>(instant);
   if (make(result) != text) return std::nullopt;
   return result;
 }

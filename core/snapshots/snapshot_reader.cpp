@@ -137,7 +137,8 @@ Result<Snapshot> decode(std::string_view text, std::size_t allocated) {
   rest.reserve(text.size() - (span->end - span->begin) + 4);
   rest.append(text.substr(0, span->begin)).append("null").append(text.substr(span->end));
   auto snapshot = BrimwellJSON::decode<Snapshot>(rest);
-  if (!snapshot) return snapshot;
+  // The rest's error would name positions in the shortened text: report the whole file's.
+  if (!snapshot) return BrimwellJSON::decode<Snapshot>(text);
   snapshot->clipboard = std::move(span->clipboard);
   return snapshot;
 }

@@ -26,9 +26,25 @@ std::optional<int> digits(std::string_view text, std::size_t at, std::size_t cou
   return value;
 }
 
+// The instant `whole` plus `nanos`, or nothing when Date can't hold it (before 1677 or after 2262).
+std::optional<Date> dateOf(std::chrono::sys_seconds whole, std::int64_t nanos) {
+  std::int64_t secondsPart = whole.time_since_epoch().count();
+  // Before 1970 borrow a second, so the earliest instants don't overflow on the way.
+  if (secondsPart < 0 && nanos > 0) {
+    ++secondsPart;
+    nanos -= kNanosPerSecond;
+  }
+  std::int64_t total = 0;
+  if (__builtin_mul_overflow(secondsPart, kNanosPerSecond, &total) ||
+      __builtin_add_overflow(total, nanos, &total)) {
+    return std::nullopt;
+  }
+  return Date(std::chrono::nanoseconds(total));
+}
+
 // The whole-second UTC form yyyy-MM-ddTHH:mm:ss followed by Z, +hhmm or -hhmm; fields out of
 // range (month 13, 30 February, hour 24) are rejected rather than rolled over.
-std::optional<Date> parsePlain(std::string_view text) {
+std::optional<std::chrono::sys_seconds> parsePlain(std::string_view text) {
   if (text.size() < 20 || text[4] != '-' || text[7] != '-' || text[10] != 'T' || text[13] != ':' ||
       text[16] != ':') {
     return std::nullopt;
@@ -51,7 +67,7 @@ std::optional<Date> parsePlain(std::string_view text) {
   }
   const auto local = std::chrono::sys_days(date) + std::chrono::hours(*hour) +
                      std::chrono::minutes(*minute) + seconds(*second);
-  return Date(local - offset);
+  return local - offset;
 }
 
 // The nanoseconds named by the fraction digits "0.<digits>", rounded to the nearest nanosecond.
@@ -91,7 +107,10 @@ std::string format(Date date) {
 
 std::optional<Date> parse(std::string_view text) {
   const std::size_t dot = text.find('.');
-  if (dot == std::string_view::npos) return parsePlain(text);
+  if (dot == std::string_view::npos) {
+    const auto whole = parsePlain(text);
+    return whole ? dateOf(*whole, 0) : std::nullopt;
+  }
 
   std::size_t end = dot + 1;
   while (end < text.size() && isDigit(text[end])) ++end;
@@ -102,7 +121,7 @@ std::optional<Date> parse(std::string_view text) {
   remainder.append(text.substr(end));
   const auto whole = parsePlain(remainder);
   if (!whole) return std::nullopt;
-  return *whole + std::chrono::nanoseconds(fractionNanos(fraction));
+  return dateOf(*whole, fractionNanos(fraction));
 }
 
 std::string dump(const Json& json) {
@@ -114,6 +133,8 @@ Result<Json> parseTree(std::string_view text) {
     return Json::parse(text);
   } catch (const Json::parse_error& error) {
     return fail("The data isn't valid JSON (at byte " + std::to_string(error.byte) + ").");
+  } catch (const Json::out_of_range&) {  // a number literal beyond any double, such as 1e999
+    return fail("The data isn't valid JSON (a number is too large).");
   }
 }
 

@@ -45,6 +45,13 @@ TEST(SnapshotIDTest, ReadingIsStrict) {
       {" 20260301T140509.250Z", false},
       {"", false},
       {"latest", false},
+      // Only the instants a Date holds; others once overflowed its nanosecond count.
+      {"16770921T001243.146Z", true},
+      {"16770921T001243.145Z", false},
+      {"22620411T234716.854Z", true},
+      {"22620411T234716.855Z", false},
+      {"10130107T141405.250Z", false},
+      {"99991231T235959.999Z", false},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(SnapshotID::isValid(c.text), c.valid) << c.text;

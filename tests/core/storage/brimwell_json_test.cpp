@@ -70,6 +70,23 @@ TEST(BrimwellJSONTest, ParseOfFormatIsTheDateRoundedToTheMillisecond) {
   }
 }
 
+// Hostile text once overflowed the nanosecond count (undefined behaviour) instead of failing.
+TEST(BrimwellJSONTest, ParseYieldsNothingForDatesOutsideTheNanosecondRange) {
+  const struct {
+    const char* text;
+    std::optional<Date> expected;
+  } cases[] = {
+      {"2262-04-11T23:47:16.854775807Z", Date::max()},
+      {"2262-04-11T23:47:16.854775808Z", std::nullopt},
+      {"2262-04-11T23:47:17Z", std::nullopt},
+      {"1677-09-21T00:12:43.145224192Z", Date::min()},
+      {"1677-09-21T00:12:43.145224191Z", std::nullopt},
+      {"0820-03-01T14:05:09.250Z", std::nullopt},
+      {"9999-12-31T23:59:59Z", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(BrimwellJSON::parse(c.text), c.expected) << c.text;
+}
+
 struct Sample {
   std::string path;
   std::optional<int> count;
@@ -126,6 +143,9 @@ TEST(BrimwellJSONTest, DecodingFailsWithOneSentence) {
        "The number 4294967296 is out of range."},
       {R"([1])", "Expected an object but found an array."},
       {R"({"zPath":)", "The data isn't valid JSON (at byte 10)."},
+      // A number no double holds once escaped as an exception and ended the process.
+      {R"({"zPath":"a","when":"1970-01-01T00:00:00Z","values":[1e999]})",
+       "The data isn't valid JSON (a number is too large)."},
   };
   for (const auto& c : cases) {
     auto result = BrimwellJSON::decode<Sample>(std::string_view(c.text));
