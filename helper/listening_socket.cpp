@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/helper/plain_decimal.h"
+#include "core/base/plain_decimal.h"
 
 namespace brimwell {
 

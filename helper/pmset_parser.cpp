@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/helper/plain_decimal.h"
+#include "core/base/plain_decimal.h"
 
 namespace brimwell::PmsetParser {
 namespace {

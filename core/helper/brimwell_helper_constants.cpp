@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/helper/plain_decimal.h"
+#include "core/base/plain_decimal.h"
 
 #ifndef BRIMWELL_BUILD_VERSION
 #define BRIMWELL_BUILD_VERSION ""

@@ -1,4 +1,4 @@
-#include "core/helper/plain_decimal.h"
+#include "core/base/plain_decimal.h"
 
 #include <charconv>
 #include <string>
