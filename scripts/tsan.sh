@@ -5,8 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
+# g++ warns that ThreadSanitizer does not model Asio's standalone fences (at worst it reports a
+# race there that isn't one), so that one warning is not an error here.
 cmake -S . -B build-tsan -DBRIMWELL_WERROR=ON -DBRIMWELL_SANITIZE=thread -DBRIMWELL_BUILD_BENCH=OFF \
-  -DCMAKE_BUILD_TYPE=Debug >/dev/null
+  -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-Wno-tsan >/dev/null
 cmake --build build-tsan --target brimwell_core_tests brimwell_helper_tests -j2
 
 export TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1"
