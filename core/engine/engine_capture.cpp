@@ -95,7 +95,8 @@ asio::awaitable<BrimwellEngine::CaptureResult> BrimwellEngine::captureAndStore(
     case WatchdogOutcome<Snapshot>::Kind::abandoned:
       // The request goes back in line for the next capture, its waiters first.
       if (!taken.waiters.empty() || taken.manual) {
-        PendingCapture& pending = pendingCapture_ ? *pendingCapture_ : pendingCapture_.emplace();
+        PendingCapture& pending =
+            pendingCapture_ ? *pendingCapture_ : pendingCapture_.emplace(PendingCapture{});
         pending.manual = pending.manual || taken.manual;
         pending.waiters.insert(pending.waiters.begin(),
                                std::make_move_iterator(taken.waiters.begin()),
