@@ -19,7 +19,7 @@ void FixedBattery::stop() {
 
 void FixedBattery::tick() {
   if (!onReading_) return;
-  latest_ = spec_.reading(clock_.now());
+  latest_ = fakeBattery_.reading(clock_.now());
   onReading_(*latest_);
   timer_.expires_after(std::chrono::milliseconds(static_cast<long long>(interval_ * 1000)));
   timer_.async_wait([this](std::error_code error) {

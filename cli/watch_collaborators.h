@@ -17,9 +17,9 @@ namespace brimwell::cli {
 // Delivers the fake battery's reading at start and every `interval` seconds, on the io_context.
 class FixedBattery final : public BatteryMonitoring {
  public:
-  FixedBattery(asio::io_context& context, const EngineClock& clock, FakeBatterySpec spec,
+  FixedBattery(asio::io_context& context, const EngineClock& clock, FakeBatterySpec fakeBattery,
                double interval = 30)
-      : timer_(context), clock_(clock), spec_(spec), interval_(interval) {}
+      : timer_(context), clock_(clock), fakeBattery_(fakeBattery), interval_(interval) {}
   std::optional<BatteryReading> currentReading() const override { return latest_; }
   void start(std::function<void(BatteryReading)> onReading) override;
   void stop() override;
@@ -29,7 +29,7 @@ class FixedBattery final : public BatteryMonitoring {
 
   asio::steady_timer timer_;
   const EngineClock& clock_;
-  FakeBatterySpec spec_;
+  FakeBatterySpec fakeBattery_;
   double interval_;
   std::optional<BatteryReading> latest_;
   std::function<void(BatteryReading)> onReading_;

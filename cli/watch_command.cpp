@@ -45,10 +45,10 @@ Result<BrimwellPaths> watchPaths(const std::string& support) {
 }
 
 int runWatch(const WatchOptions& options) {
-  std::optional<FakeBatterySpec> spec;
+  std::optional<FakeBatterySpec> fakeBattery;
   if (!options.fakeBattery.empty()) {
-    spec = FakeBatterySpec::parse(options.fakeBattery);
-    if (!spec) {
+    fakeBattery = FakeBatterySpec::parse(options.fakeBattery);
+    if (!fakeBattery) {
       return reportFailure(
           "The fake battery \"" + options.fakeBattery + "\" isn't like \"20,battery,35\".", 2);
     }
@@ -60,8 +60,8 @@ int runWatch(const WatchOptions& options) {
   auto clock = std::make_shared<SystemClock>(context);
   auto machine = std::make_shared<LinuxSystemInfo>();
   std::shared_ptr<BatteryMonitoring> battery;
-  if (spec) {
-    battery = std::make_shared<FixedBattery>(context, *clock, *spec);
+  if (fakeBattery) {
+    battery = std::make_shared<FixedBattery>(context, *clock, *fakeBattery);
   } else {
     battery = std::make_shared<SysfsBatteryMonitor>(options.sysfs);
   }

@@ -40,12 +40,12 @@ Result<ScenarioStep> parseLine(std::string_view text, std::size_t line) {
     return Unexpected(lineError(line, "has not exactly one of \"battery\", \"reading\" or \"do\""));
   }
   if (auto battery = json.find("battery"); battery != json.end()) {
-    std::optional<FakeBatterySpec> spec;
-    if (battery->is_string()) spec = FakeBatterySpec::parse(battery->get<std::string>());
-    if (!spec) {
+    std::optional<FakeBatterySpec> fakeBattery;
+    if (battery->is_string()) fakeBattery = FakeBatterySpec::parse(battery->get<std::string>());
+    if (!fakeBattery) {
       return Unexpected(lineError(line, "has a \"battery\" that isn't like \"20,battery,35\""));
     }
-    step.what = spec->reading(Date{});
+    step.what = fakeBattery->reading(Date{});
     return step;
   }
   if (auto reading = json.find("reading"); reading != json.end()) {
