@@ -67,13 +67,8 @@ int runPlan(const PlanOptions& options) {
     current = std::move(*read);
   }
 
-  SnapshotStore store(*paths);
-  if (!store.contains(options.id)) {
-    return reportFailure("No snapshot " + options.id + " is stored in " + store.folder().string() +
-                         ".");
-  }
-  const auto snapshot = store.load(options.id);
-  if (!snapshot) return reportFailure("The snapshot " + options.id + " can't be read.");
+  const auto snapshot = loadStoredSnapshot(*paths, options.id);
+  if (!snapshot) return reportFailure(snapshot.error().message());
   const auto text = BrimwellJSON::encode(RestorePlanner::plan(*snapshot, selection, current));
   if (!text) return reportFailure("The restore plan can't be shown as JSON.");
   std::cout << *text << '\n';

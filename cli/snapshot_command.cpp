@@ -23,13 +23,8 @@ int runShow(const ShowOptions& options) {
   }
   const auto paths = supportPaths(options.support);
   if (!paths) return reportFailure(paths.error().message());
-  SnapshotStore store(*paths);
-  if (!store.contains(options.id)) {
-    return reportFailure("No snapshot " + options.id + " is stored in " + store.folder().string() +
-                         ".");
-  }
-  const auto snapshot = store.load(options.id);
-  if (!snapshot) return reportFailure("The snapshot " + options.id + " can't be read.");
+  const auto snapshot = loadStoredSnapshot(*paths, options.id);
+  if (!snapshot) return reportFailure(snapshot.error().message());
   const auto text = BrimwellJSON::encode(*snapshot);
   if (!text) return reportFailure("The snapshot " + options.id + " can't be shown as JSON.");
   std::cout << *text << '\n';

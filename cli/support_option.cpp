@@ -4,6 +4,8 @@
 #include <iostream>
 #include <system_error>
 
+#include "core/snapshots/snapshot_store.h"
+
 namespace brimwell::cli {
 
 void addSupportOption(CLI::App& command, std::string& support) {
@@ -27,6 +29,16 @@ Result<BrimwellPaths> supportPaths(const std::string& support) {
     return fail("The support directory " + paths.support.string() + " does not exist.");
   }
   return paths;
+}
+
+Result<Snapshot> loadStoredSnapshot(const BrimwellPaths& paths, const std::string& id) {
+  SnapshotStore store(paths);
+  if (!store.contains(id)) {
+    return fail("No snapshot " + id + " is stored in " + store.folder().string() + ".");
+  }
+  auto snapshot = store.load(id);
+  if (!snapshot) return fail("The snapshot " + id + " can't be read.");
+  return std::move(*snapshot);
 }
 
 int reportFailure(const std::string& sentence, int status) {
