@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "core/snapshots/snapshot_id.h"
+#include "core/engine/snapshot_shell.h"
 
 namespace brimwell::cli {
 
@@ -30,17 +30,7 @@ void FixedBattery::tick() {
 void MetaOnlyCapturer::capture(CaptureTrigger trigger, const std::optional<BatteryReading>& battery,
                                const std::set<std::string>&, bool,
                                std::function<void(Snapshot)> done) {
-  Snapshot snapshot;
-  snapshot.meta.createdAt = clock_.now();
-  snapshot.id = SnapshotID::make(snapshot.meta.createdAt);
-  snapshot.meta.trigger = trigger;
-  if (battery) {
-    snapshot.meta.batteryPercent = battery->percent;
-    snapshot.meta.powerSource = battery->powerSource;
-  }
-  snapshot.meta.bootSessionUUID = machine_->bootSessionUUID();
-  snapshot.meta.hostModel = machine_->hostModel();
-  done(std::move(snapshot));
+  done(snapshotShell(clock_.now(), trigger, battery, *machine_));
 }
 
 }  // namespace brimwell::cli

@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "core/snapshots/snapshot_id.h"
+#include "core/engine/snapshot_shell.h"
 
 namespace brimwell::simulation {
 
@@ -15,16 +15,7 @@ void SimulatedCapturer::capture(CaptureTrigger trigger,
                                 const std::optional<BatteryReading>& battery,
                                 const std::set<std::string>& excluding, bool includeClipboard,
                                 std::function<void(Snapshot)> done) {
-  Snapshot snapshot;
-  snapshot.meta.createdAt = clock_.now();
-  snapshot.id = SnapshotID::make(snapshot.meta.createdAt);
-  snapshot.meta.trigger = trigger;
-  if (battery) {
-    snapshot.meta.batteryPercent = battery->percent;
-    snapshot.meta.powerSource = battery->powerSource;
-  }
-  snapshot.meta.bootSessionUUID = machine_.bootSessionUUID();
-  snapshot.meta.hostModel = machine_.hostModel();
+  Snapshot snapshot = snapshotShell(clock_.now(), trigger, battery, machine_);
   snapshot.meta.durationMs = 350;
 
   AppRecord editor{.bundleID = "com.example.writer",
