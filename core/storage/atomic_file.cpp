@@ -43,8 +43,8 @@ std::filesystem::path temporaryPath(const std::filesystem::path& url) {
   return url.parent_path() / ("." + url.filename().string() + "." + randomUUID() + ".tmp");
 }
 
-Status write(std::string_view data, const std::filesystem::path& url, const SyncFunction& sync,
-             FileSystem& fileSystem) {
+Status writeProduced(const Producer& produce, const std::filesystem::path& url,
+                     const SyncFunction& sync, FileSystem& fileSystem) {
   const std::filesystem::path directory = url.has_parent_path() ? url.parent_path() : ".";
   if (auto created = fileSystem.createDirectories(directory); !created) return created;
 
@@ -52,7 +52,8 @@ Status write(std::string_view data, const std::filesystem::path& url, const Sync
   auto fd = fileSystem.createExclusive(temporary);
   if (!fd) return Unexpected(std::move(fd).error());
 
-  Status written = writeAll(fileSystem, *fd, data);
+  Status written =
+      produce([&](std::string_view bytes) { return writeAll(fileSystem, *fd, bytes); });
   if (written) written = sync(*fd);
   if (!written) {
     (void)fileSystem.close(*fd);
@@ -75,6 +76,11 @@ Status write(std::string_view data, const std::filesystem::path& url, const Sync
     (void)fileSystem.close(*dir);
   }
   return {};
+}
+
+Status write(std::string_view data, const std::filesystem::path& url, const SyncFunction& sync,
+             FileSystem& fileSystem) {
+  return writeProduced([data](const ByteSink& sink) { return sink(data); }, url, sync, fileSystem);
 }
 
 Status write(std::string_view data, const std::filesystem::path& url) {

@@ -123,5 +123,45 @@ TEST(AtomicFileTest, FullSyncReportsTheSystemError) {
   EXPECT_EQ(synced.error().code(), EBADF);
 }
 
+TEST(AtomicFileTest, AProducedWriteKeepsTheOldContentWhenTheProducerOrTheDiskFails) {
+  TempDir dir;
+  const auto target = dir / "snapshot.json";
+  writeFile(target, "old");
+  const AtomicFile::Producer halfThenFail = [](const AtomicFile::ByteSink& sink) -> Status {
+    if (Status sent = sink("{\"half\":"); !sent) return sent;
+    return fail("The number inf can't be written as JSON.");
+  };
+  const Status failed = AtomicFile::writeProduced(halfThenFail, target, noSync);
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.error().message(), "The number inf can't be written as JSON.");
+
+  // The sink passes the disk's error on, and the producer stops there.
+  FaultyFileSystem fs;
+  fs.bytesBeforeDiskFull = 5;
+  int piecesAfterFailure = 0;
+  const AtomicFile::Producer pieces = [&](const AtomicFile::ByteSink& sink) -> Status {
+    for (int piece = 0; piece < 3; ++piece) {
+      if (Status sent = sink("0123456789"); !sent) return sent;
+      piecesAfterFailure += fs.bytesBeforeDiskFull == 0;
+    }
+    return {};
+  };
+  const Status full = AtomicFile::writeProduced(pieces, target, noSync, fs);
+  ASSERT_FALSE(full);
+  EXPECT_EQ(full.error().code(), ENOSPC);
+  EXPECT_EQ(piecesAfterFailure, 0);
+  EXPECT_EQ(readFile(target), "old");
+  EXPECT_EQ(dir.names(dir.path()), std::vector<std::string>{"snapshot.json"});
+
+  const AtomicFile::Producer whole = [](const AtomicFile::ByteSink& sink) -> Status {
+    for (const char* piece : {"{\"a\":", "1", "}"}) {
+      if (Status sent = sink(piece); !sent) return sent;
+    }
+    return {};
+  };
+  ASSERT_TRUE(AtomicFile::writeProduced(whole, target, noSync));
+  EXPECT_EQ(readFile(target), "{\"a\":1}");
+}
+
 }  // namespace
 }  // namespace brimwell
