@@ -171,10 +171,11 @@ Expected<void, SnapshotSaveError> SnapshotStore::save(const Snapshot& snapshot) 
   if (!SnapshotID::isValid(snapshot.id)) {
     return Unexpected(SnapshotSaveError(SnapshotStoreError::invalidID(snapshot.id)));
   }
-  auto bytes = SnapshotWriter::encode(snapshot);
-  if (!bytes) return Unexpected(SnapshotSaveError(std::move(bytes).error()));
-  if (Status written =
-          AtomicFile::write(*bytes, fileOf(snapshot.id), AtomicFile::fullSync, fileSystem_);
+  const AtomicFile::Producer produce = [&snapshot](const AtomicFile::ByteSink& sink) {
+    return SnapshotWriter::write(snapshot, sink);
+  };
+  if (Status written = AtomicFile::writeProduced(produce, fileOf(snapshot.id), AtomicFile::fullSync,
+                                                 fileSystem_);
       !written) {
     return Unexpected(SnapshotSaveError(std::move(written).error()));
   }

@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cmath>
 #include <nlohmann/json.hpp>
+#include <span>
 
 #include "core/storage/base64.h"
 #include "core/storage/brimwell_json.h"
@@ -10,10 +11,17 @@
 namespace brimwell::SnapshotWriter {
 namespace {
 
-// Thrown for a non-finite number; caught in encode.
+// Thrown for a non-finite number, and for the sink's error; caught in `write`.
 struct NotRepresentable {
   double value;
 };
+struct SinkFailed {
+  Error error;
+};
+
+// The text is handed to the sink in pieces of about this size: large enough that a piece costs
+// one system call for many records, small enough to stay in the cache and out of mmap's way.
+constexpr std::size_t kPieceBytes = 64 << 10;
 
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates, nothing past
 // U+10FFFF), the only text whose escaping is done here rather than by the shared encoder.
@@ -63,8 +71,27 @@ bool isPlainASCII(std::string_view text) {
 
 class Writer {
  public:
-  explicit Writer(std::size_t expectedSize) { out_.reserve(expectedSize); }
-  std::string take() { return std::move(out_); }
+  explicit Writer(const AtomicFile::ByteSink& sink) : sink_(sink) { out_.reserve(2 * kPieceBytes); }
+
+  // Hands what is buffered to the sink once a piece has gathered (or always, at the `end`).
+  void flush(bool end = false) {
+    if (out_.size() < kPieceBytes && !(end && !out_.empty())) return;
+    if (Status sent = sink_(out_); !sent) throw SinkFailed{std::move(sent).error()};
+    out_.clear();
+  }
+
+  // `bytes` as a Base64 string, encoded a slice at a time (whole groups of three bytes, so the
+  // slices' text is the text of the whole) and never held whole.
+  void base64(std::span<const std::uint8_t> bytes) {
+    constexpr std::size_t kSlice = kPieceBytes / 4 * 3;
+    out_.push_back('"');
+    for (std::size_t at = 0; at < bytes.size(); at += kSlice) {
+      Base64::encodeAppending(bytes.subspan(at, std::min(kSlice, bytes.size() - at)), out_);
+      flush();
+    }
+    out_.push_back('"');
+    needComma_ = true;
+  }
 
   void string(std::string_view text) {
     if (isPlainASCII(text)) {  // most text: copied as it is
@@ -163,6 +190,7 @@ class Writer {
     for (std::size_t i = 0; i < values.size(); ++i) {
       if (i > 0) out_.push_back(',');
       element(values[i]);
+      flush();
     }
     out_.push_back(']');
     needComma_ = true;
@@ -187,6 +215,7 @@ class Writer {
   }
 
  private:
+  const AtomicFile::ByteSink& sink_;
   std::string out_;
   bool needComma_ = false;  // a value was just completed inside the innermost object
 };
@@ -284,7 +313,7 @@ void write(Writer& w, const ClipboardRecord& v) {
     w.key("items").array(v.items, [&](const ClipboardRecord::Item& item) {
       w.object([&] {
         // A std::map of byte strings: its keys are already in code-point order.
-        for (const auto& [type, bytes] : item) w.anyKey(type).string(Base64::encode(bytes));
+        for (const auto& [type, bytes] : item) w.anyKey(type).base64(bytes);
       });
     });
     w.key("totalBytes").integer(v.totalBytes);
@@ -343,19 +372,27 @@ void write(Writer& w, const Snapshot& v) {
 
 }  // namespace
 
-Result<std::string> encode(const Snapshot& snapshot) {
-  // The clipboard dominates large snapshots: reserve for its Base64 text up front.
-  const std::size_t clipboardBytes =
-      snapshot.clipboard
-          ? static_cast<std::size_t>(std::max<std::int64_t>(snapshot.clipboard->totalBytes, 0))
-          : 0;
+Status write(const Snapshot& snapshot, const AtomicFile::ByteSink& sink) {
   try {
-    Writer writer(clipboardBytes / 3 * 4 + 4096);
+    Writer writer(sink);
     write(writer, snapshot);
-    return writer.take();
+    writer.flush(true);
+    return {};
   } catch (const NotRepresentable& failure) {
     return fail("The number " + std::to_string(failure.value) + " can't be written as JSON.");
+  } catch (SinkFailed& failure) {
+    return Unexpected(std::move(failure.error));
   }
+}
+
+Result<std::string> encode(const Snapshot& snapshot) {
+  std::string text;
+  const AtomicFile::ByteSink append = [&text](std::string_view piece) {
+    text.append(piece);
+    return Status();
+  };
+  if (Status written = write(snapshot, append); !written) return Unexpected(written.error());
+  return text;
 }
 
 }  // namespace brimwell::SnapshotWriter

@@ -18,25 +18,31 @@ constexpr std::array<std::uint8_t, 256> kReverse = makeReverse();
 
 }  // namespace
 
-std::string encode(const std::vector<std::uint8_t>& bytes) {
-  std::string text((bytes.size() + 2) / 3 * 4, '=');
-  char* out = text.data();
+void encodeAppending(std::span<const std::uint8_t> bytes, std::string& out) {
+  const std::size_t start = out.size();
+  out.resize(start + (bytes.size() + 2) / 3 * 4, '=');
+  char* next = out.data() + start;
   std::size_t i = 0;
   for (; i + 3 <= bytes.size(); i += 3) {
     const std::uint32_t group = (bytes[i] << 16) | (bytes[i + 1] << 8) | bytes[i + 2];
-    *out++ = kAlphabet[(group >> 18) & 63];
-    *out++ = kAlphabet[(group >> 12) & 63];
-    *out++ = kAlphabet[(group >> 6) & 63];
-    *out++ = kAlphabet[group & 63];
+    *next++ = kAlphabet[(group >> 18) & 63];
+    *next++ = kAlphabet[(group >> 12) & 63];
+    *next++ = kAlphabet[(group >> 6) & 63];
+    *next++ = kAlphabet[group & 63];
   }
   const std::size_t rest = bytes.size() - i;
   if (rest > 0) {  // the final "=" characters are already in place
     std::uint32_t group = bytes[i] << 16;
     if (rest == 2) group |= bytes[i + 1] << 8;
-    *out++ = kAlphabet[(group >> 18) & 63];
-    *out++ = kAlphabet[(group >> 12) & 63];
-    if (rest == 2) *out = kAlphabet[(group >> 6) & 63];
+    *next++ = kAlphabet[(group >> 18) & 63];
+    *next++ = kAlphabet[(group >> 12) & 63];
+    if (rest == 2) *next = kAlphabet[(group >> 6) & 63];
   }
+}
+
+std::string encode(const std::vector<std::uint8_t>& bytes) {
+  std::string text;
+  encodeAppending(bytes, text);
   return text;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,6 +13,10 @@ namespace brimwell::Base64 {
 
 // The padded Base64 text of `bytes` (length a multiple of four).
 std::string encode(const std::vector<std::uint8_t>& bytes);
+
+// Appends the padded Base64 text of `bytes` to `out`. Pieces whose sizes are multiples of three
+// append to exactly the text of the whole, so a long input can be encoded a slice at a time.
+void encodeAppending(std::span<const std::uint8_t> bytes, std::string& out);
 
 // The bytes `text` encodes, or nothing unless it is canonical padded Base64: a length that is a
 // multiple of four, only alphabet characters, "=" only as one or two final characters, and zero

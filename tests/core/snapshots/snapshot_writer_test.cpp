@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cmath>
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "core/storage/brimwell_json.h"
 #include "tests/core/snapshots/snapshot_samples.h"
@@ -52,6 +54,37 @@ TEST(SnapshotWriterTest, FailsLikeTheSharedEncoderForNumbersJSONCantHold) {
   const auto written = SnapshotWriter::encode(snapshot);
   ASSERT_FALSE(written);
   EXPECT_EQ(written.error(), BrimwellJSON::encode(snapshot).error());
+}
+
+TEST(SnapshotWriterTest, HandsOverTheSameTextInPiecesAndStopsAtTheSinksFirstError) {
+  // Clipboard sizes around the slices the Base64 text is made in, and far beyond one piece.
+  std::mt19937 random(5);
+  for (const std::size_t size : {1u, 2u, 49151u, 49152u, 49153u, 200001u}) {
+    SCOPED_TRACE(size);
+    Snapshot snapshot = testing::richSnapshot();
+    std::vector<std::uint8_t> bytes(size);
+    for (auto& byte : bytes) byte = static_cast<std::uint8_t>(random());
+    snapshot.clipboard = ClipboardRecord({{{"public.data", bytes}, {"public.text", {7}}}});
+    std::string text;
+    int pieces = 0;
+    ASSERT_TRUE(SnapshotWriter::write(snapshot, [&](std::string_view piece) {
+      text.append(piece);
+      ++pieces;
+      return Status();
+    }));
+    EXPECT_EQ(text, BrimwellJSON::encode(snapshot).value());
+    EXPECT_GT(pieces, static_cast<int>(size / 65536));  // never the whole text at once
+  }
+
+  Snapshot large = testing::richSnapshot();
+  large.clipboard = ClipboardRecord({{{"public.data", std::vector<std::uint8_t>(300000)}}});
+  int calls = 0;
+  const Status failed = SnapshotWriter::write(large, [&](std::string_view) {
+    return ++calls == 2 ? fail("No space left on device", ENOSPC) : Status();
+  });
+  ASSERT_FALSE(failed);
+  EXPECT_EQ(failed.error().code(), ENOSPC);
+  EXPECT_EQ(calls, 2);
 }
 
 }  // namespace
