@@ -19,8 +19,8 @@ struct SinkFailed {
   Error error;
 };
 
-// The text is handed to the sink in pieces of about this size: large enough that a piece costs
-// one system call for many records, small enough to stay in the cache and out of mmap's way.
+// The text is handed to the sink in pieces of about this size: large enough that one system call
+// carries many records, small enough that the buffer stays in the cache and is reused throughout.
 constexpr std::size_t kPieceBytes = 64 << 10;
 
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates, nothing past
