@@ -18,6 +18,7 @@
 #include "core/storage/brimwell_json.h"
 #include "linux/linux_system_info.h"
 #include "linux/logind_activity_backend.h"
+#include "linux/logind_sleep_signals.h"
 #include "linux/sysfs_battery_monitor.h"
 
 namespace brimwell::cli {
@@ -83,11 +84,21 @@ int runWatch(const WatchOptions& options) {
     print(*clock, simulation::eventFields(event));
   };
 
+  // The engine checks its Safe Landing sleep and puts settings back on wake by these.
+  LogindSleepSignals sleepSignals(context);
+  sleepSignals.start([&](bool goingToSleep) {
+    if (goingToSleep) {
+      engine->systemWillSleep();
+    } else {
+      engine->systemDidWake();
+    }
+  });
   asio::signal_set signals(context, SIGTERM, SIGINT);
   signals.async_wait([&](std::error_code error, int) {
     if (error) return;
     engine->markCleanExit(ExitReason::sigterm);
     engine->stop();
+    sleepSignals.stop();
     context.stop();
   });
 
