@@ -107,6 +107,7 @@ int runWatch(const WatchOptions& options) {
                  {"boot", machine->bootSessionUUID()},
                  {"model", machine->hostModel()}});
   context.run();
+  engine->finishBackgroundWork();
   engine.reset();
   return 0;
 }

@@ -113,6 +113,10 @@ class BrimwellEngine : public std::enable_shared_from_this<BrimwellEngine> {
   // Lifecycle.
   ShutdownVerdict start();
   void stop();
+  // Blocks until the snapshot write under way, if any, has finished; no background work runs
+  // afterwards. For the host, after stop() and before it ends the process: a write still running
+  // while the process's statics are torn down would crash it.
+  void finishBackgroundWork();
   void markCleanExit(ExitReason reason = ExitReason::quit);
   void systemWillSleep();
   void systemDidWake();

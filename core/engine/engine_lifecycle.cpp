@@ -32,6 +32,8 @@ BrimwellEngine::BrimwellEngine(asio::io_context& context, Collaborators collabor
 
 BrimwellEngine::~BrimwellEngine() { background_.join(); }
 
+void BrimwellEngine::finishBackgroundWork() { background_.join(); }
+
 void BrimwellEngine::publish(EngineState next) {
   if (next == state_) return;
   state_ = std::move(next);
