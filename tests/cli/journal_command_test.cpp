@@ -29,10 +29,8 @@ Judged judge(const testing::TempDir& support, const std::string& bootSession) {
 TEST(JournalCommandTest, JudgesTheStoredJournalInTheGivenBootSession) {
   testing::TempDir support;
   const BrimwellPaths paths{support.path(), support / "rescued"};
-  SnapshotStore snapshots(paths);
-  const auto snapshot =
-      testing::makeSnapshot(addSeconds(kHeartbeat, -600), 1, 1, CaptureTrigger::landing);
-  ASSERT_TRUE(snapshots.save(snapshot));
+  const auto snapshot = testing::stored(
+      support, testing::makeSnapshot(addSeconds(kHeartbeat, -600), 1, 1, CaptureTrigger::landing));
   Journal journal{.heartbeat = kHeartbeat,
                   .batteryPercent = 2,
                   .powerSource = PowerSource::battery,
@@ -65,7 +63,7 @@ TEST(JournalCommandTest, JudgesTheStoredJournalInTheGivenBootSession) {
             Json::parse(R"({"kind":"drill","snapshotID":")" + snapshot.id + "\"}"));
 
   // Once the snapshot is gone the store no longer contains it, and nothing is offered.
-  std::filesystem::remove(snapshots.folder() / (snapshot.id + ".json"));
+  std::filesystem::remove(paths.snapshots() / (snapshot.id + ".json"));
   EXPECT_EQ(judge(support, "boot-2").verdict, Json::parse(R"({"kind":"none"})"));
 
   const auto text = testing::runTool(

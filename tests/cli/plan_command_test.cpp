@@ -12,12 +12,10 @@ struct PlanFixture {
   testing::TempDir support;
   Snapshot snapshot;
 
-  PlanFixture() {
-    SnapshotStore store(BrimwellPaths{support.path(), support / "rescued"});
-    snapshot = testing::makeSnapshot(*BrimwellJSON::parse("2026-03-01T14:05:09.250Z"), 2, 2,
-                                     CaptureTrigger::landing);
-    EXPECT_TRUE(store.save(snapshot));
-  }
+  PlanFixture()
+      : snapshot(testing::stored(
+            support, testing::makeSnapshot(*BrimwellJSON::parse("2026-03-01T14:05:09.250Z"), 2, 2,
+                                           CaptureTrigger::landing))) {}
 
   testing::ToolRun plan(std::vector<std::string> extra = {}) const {
     std::vector<std::string> arguments = {"plan", snapshot.id, "--support",

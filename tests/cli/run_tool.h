@@ -20,10 +20,10 @@ struct ToolRun {
   std::string err;
 };
 
-inline ToolRun runTool(const std::vector<std::string>& arguments) {
-  TempDir capture;
-  const std::string out = (capture / "out").string();
-  const std::string err = (capture / "err").string();
+// Starts the tool with `arguments`, its output and errors going to the files `out` and `err`;
+// returns its process id, or -1 when it couldn't be started.
+inline pid_t startTool(const std::vector<std::string>& arguments, const std::string& out,
+                       const std::string& err) {
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
@@ -34,14 +34,26 @@ inline ToolRun runTool(const std::vector<std::string>& arguments) {
   for (auto& argument : argv) args.push_back(argument.data());
   args.push_back(nullptr);
   pid_t child = -1;
-  ToolRun run;
-  if (::posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ) == 0) {
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-    }
-    if (WIFEXITED(status)) run.status = WEXITSTATUS(status);
-  }
+  if (::posix_spawn(&child, args[0], &actions, nullptr, args.data(), environ) != 0) child = -1;
   posix_spawn_file_actions_destroy(&actions);
+  return child;
+}
+
+// The exit status of the started tool, or -1 when it didn't exit normally.
+inline int waitForTool(pid_t child) {
+  int status = 0;
+  if (child < 0) return -1;
+  while (::waitpid(child, &status, 0) < 0) {
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline ToolRun runTool(const std::vector<std::string>& arguments) {
+  TempDir capture;
+  const std::string out = (capture / "out").string();
+  const std::string err = (capture / "err").string();
+  ToolRun run;
+  run.status = waitForTool(startTool(arguments, out, err));
   run.out = readFile(out);
   run.err = readFile(err);
   return run;

@@ -10,10 +10,9 @@ namespace {
 
 TEST(SnapshotCommandTest, ShowsTheStoredSnapshotInItsFileEncoding) {
   testing::TempDir support;
-  SnapshotStore store(BrimwellPaths{support.path(), support / "rescued"});
-  const auto snapshot = testing::makeSnapshot(*BrimwellJSON::parse("2026-03-01T14:05:09.250Z"), 2,
-                                              4, CaptureTrigger::drill);
-  ASSERT_TRUE(store.save(snapshot));
+  const auto snapshot = testing::stored(
+      support, testing::makeSnapshot(*BrimwellJSON::parse("2026-03-01T14:05:09.250Z"), 2, 4,
+                                     CaptureTrigger::drill));
 
   const auto run =
       testing::runTool({"snapshot", "show", snapshot.id, "--support", support.path().string()});

@@ -12,12 +12,10 @@ const Date kStart = *BrimwellJSON::parse("2026-03-01T14:00:00Z");
 
 TEST(SnapshotsCommandTest, ListsSummariesNewestFirstAsTextAndJson) {
   testing::TempDir support;
-  SnapshotStore store(BrimwellPaths{support.path(), support / "rescued"});
-  const auto older = testing::makeSnapshot(kStart, 2, 3, CaptureTrigger::ready);
-  const auto newer =
-      testing::makeSnapshot(addSeconds(kStart, 90.25), 1, 0, CaptureTrigger::landing);
-  ASSERT_TRUE(store.save(older));
-  ASSERT_TRUE(store.save(newer));
+  const auto older =
+      testing::stored(support, testing::makeSnapshot(kStart, 2, 3, CaptureTrigger::ready));
+  const auto newer = testing::stored(
+      support, testing::makeSnapshot(addSeconds(kStart, 90.25), 1, 0, CaptureTrigger::landing));
 
   const auto text = testing::runTool({"snapshots", "--support", support.path().string()});
   ASSERT_EQ(text.status, 0) << text.err;

@@ -1,12 +1,15 @@
 // Snapshots made and stored through the library, for the tool's tests to read back.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <string>
 
 #include "core/snapshots/snapshot.h"
 #include "core/snapshots/snapshot_id.h"
 #include "core/snapshots/snapshot_store.h"
 #include "core/storage/brimwell_json.h"
+#include "tests/support/temp_dir.h"
 
 namespace brimwell::testing {
 
@@ -39,6 +42,12 @@ inline Snapshot makeSnapshot(Date createdAt, int apps, int tabs, CaptureTrigger 
   snapshot.browsers.push_back(BrowserRecord{.browser = BrowserKind::chrome, .windows = {window}});
   snapshot.rescued.push_back(RescuedDocument{"org.example.app0", "App 0", "Draft",
                                              "/home/ann/Documents/Brimwell Rescued/Draft.txt"});
+  return snapshot;
+}
+
+// `snapshot`, once saved through the library in the snapshot folder of the support directory.
+inline Snapshot stored(const TempDir& support, Snapshot snapshot) {
+  EXPECT_TRUE(SnapshotStore(BrimwellPaths{support.path(), support / "rescued"}).save(snapshot));
   return snapshot;
 }
 

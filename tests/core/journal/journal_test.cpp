@@ -40,25 +40,23 @@ TEST(JournalTest, EncodesOnlyPresentFieldsInKeyOrderAndRoundTrips) {
 }
 
 TEST(JournalTest, DecodingIsStrictAboutRequiredKeysAndEnumerationTexts) {
+  const auto edited = [](const std::string& from, const std::string& to) {
+    std::string text = kMinimal;
+    return text.replace(text.find(from), from.size(), to);
+  };
   const struct {
-    const char* text;
+    std::string text;
     bool decodes;
   } cases[] = {
       {"{}", false},
-      {R"({"appVersion":"1","bootSessionUUID":"B","cleanExit":false,"drillPending":false,"heartbeat":"2026-03-01T14:05:09Z"})",
-       false},  // no phase
-      {R"({"appVersion":"1","bootSessionUUID":"B","cleanExit":false,"drillPending":false,"heartbeat":"2026-03-01T14:05:09Z","phase":"dusk"})",
-       false},
-      {R"({"appVersion":"1","bootSessionUUID":"B","cleanExit":false,"drillPending":false,"heartbeat":"2026-03-01T14:05:09Z","phase":"ready","exitReason":"crash"})",
-       false},
-      {R"({"appVersion":"1","bootSessionUUID":"B","cleanExit":false,"drillPending":false,"heartbeat":"soon","phase":"ready"})",
-       false},
-      {R"({"appVersion":"1","bootSessionUUID":"B","cleanExit":false,"drillPending":false,"heartbeat":"2026-03-01T14:05:09Z","phase":"ready","pinnedUntil":null,"future":1})",
-       true},
+      {edited(R"(,"phase":"watch")", ""), false},
+      {edited(R"("phase":"watch")", R"("phase":"dusk")"), false},
+      {edited(R"("phase":"watch")", R"("phase":"ready","exitReason":"crash")"), false},
+      {edited(R"("heartbeat":"2026-03-01T14:05:09.250Z")", R"("heartbeat":"soon")"), false},
+      {edited(R"("phase":"watch")", R"("phase":"ready","pinnedUntil":null,"future":1)"), true},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(BrimwellJSON::decode<Journal>(std::string_view(c.text)).has_value(), c.decodes)
-        << c.text;
+    EXPECT_EQ(BrimwellJSON::decode<Journal>(c.text).has_value(), c.decodes) << c.text;
   }
 }
 
@@ -96,11 +94,7 @@ TEST(ShutdownVerdictTest, KindDateAndSnapshotRoundTripEveryOffer) {
     EXPECT_EQ(ShutdownVerdict::make(*verdict.kind(), verdict.date(), *verdict.snapshotID()),
               verdict);
   }
-  const auto none = ShutdownVerdict::none();
-  EXPECT_EQ(none.kind(), std::nullopt);
-  EXPECT_EQ(none.date(), std::nullopt);
-  EXPECT_EQ(none.snapshotID(), std::nullopt);
-  EXPECT_EQ(ShutdownVerdict::drill("C").date(), std::nullopt);
+  EXPECT_EQ(ShutdownVerdict::none().kind(), std::nullopt);
   EXPECT_NE(ShutdownVerdict::ranOutOfBattery(when, "A"),
             ShutdownVerdict::ranOutOfBattery(when + std::chrono::milliseconds(1), "A"));
   EXPECT_NE(ShutdownVerdict::ranOutOfBattery(when, "A"),

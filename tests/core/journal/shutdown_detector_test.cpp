@@ -85,60 +85,25 @@ TEST(ShutdownDetectorTest, FreshnessEndsExactlyAtThirtyMinutes) {
 }
 
 TEST(ShutdownDetectorTest, DrillsAndMissingSnapshots) {
+  using V = ShutdownVerdict;
   const std::string latest = snapshotTakenBefore(600);
   const std::string drill = snapshotTakenBefore(1200);
+  const auto no = std::nullopt;
+  const V ran = V::ranOutOfBattery(kHeartbeat, latest);
   const struct {
     const char* name;
-    bool sameBoot;
-    bool drillPending;
-    std::optional<std::string> drillID;
-    std::optional<std::string> latestID;
+    bool sameBoot, drillPending;
+    std::optional<std::string> drillID, latestID;
     std::set<std::string> stored;
     ShutdownVerdict expected;
   } cases[] = {
-      {"same boot, no drill", true, false, std::nullopt, latest, {latest}, ShutdownVerdict::none()},
-      {"same boot, drill stored",
-       true,
-       true,
-       drill,
-       latest,
-       {latest, drill},
-       ShutdownVerdict::drill(drill)},
-      {"drill without its own snapshot uses the latest",
-       true,
-       true,
-       std::nullopt,
-       latest,
-       {latest},
-       ShutdownVerdict::drill(latest)},
-      {"a drill snapshot that is gone gives nothing",
-       true,
-       true,
-       drill,
-       latest,
-       {latest},
-       ShutdownVerdict::none()},
-      {"restarted without a latest snapshot: the drill",
-       false,
-       true,
-       drill,
-       std::nullopt,
-       {drill},
-       ShutdownVerdict::drill(drill)},
-      {"restarted, latest gone, no drill",
-       false,
-       false,
-       std::nullopt,
-       latest,
-       {},
-       ShutdownVerdict::none()},
-      {"restarted, the shutdown verdict wins over a drill",
-       false,
-       true,
-       drill,
-       latest,
-       {latest, drill},
-       ShutdownVerdict::ranOutOfBattery(kHeartbeat, latest)},
+      {"same boot, no drill", true, false, no, latest, {latest}, V::none()},
+      {"same boot, drill stored", true, true, drill, latest, {latest, drill}, V::drill(drill)},
+      {"no own drill snapshot: the latest", true, true, no, latest, {latest}, V::drill(latest)},
+      {"drill snapshot gone: nothing", true, true, drill, latest, {latest}, V::none()},
+      {"restarted, no latest: the drill", false, true, drill, no, {drill}, V::drill(drill)},
+      {"restarted, latest gone, no drill", false, false, no, latest, {}, V::none()},
+      {"restarted: the shutdown beats a drill", false, true, drill, latest, {latest, drill}, ran},
   };
   for (const auto& c : cases) {
     Journal journal = restartedJournal();
@@ -153,7 +118,7 @@ TEST(ShutdownDetectorTest, DrillsAndMissingSnapshots) {
   }
   EXPECT_EQ(ShutdownDetector::verdict(std::nullopt, "b", Thresholds::defaults(),
                                       [](const std::string&) { return true; }),
-            ShutdownVerdict::none());
+            V::none());
 }
 
 TEST(ShutdownDetectorTest, AnUnreadableIdentifierRulesOutOnlyTheUnexpectedShutdown) {

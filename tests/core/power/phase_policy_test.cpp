@@ -21,8 +21,6 @@ BatteryReading onBattery(int percent, std::optional<int> minutes = none) {
 TEST(PhaseTest, OrderedBySeverityWithRawValues) {
   EXPECT_TRUE(watch < ready && ready < brimwell && brimwell < landing);
   EXPECT_EQ(allCases<Phase>(), (std::array{watch, ready, brimwell, landing}));
-  EXPECT_EQ(toString(brimwell), "brimwell");
-  EXPECT_EQ(enumFromString<Phase>("landing"), landing);
   EXPECT_EQ(enumFromString<Phase>("Landing"), none);
 }
 
@@ -63,13 +61,11 @@ TEST(ThresholdsTest, JsonNeedsAllFiveKeys) {
 }
 
 TEST(CaptureCadenceTest, IntervalPerPhaseAndJsonNeedsAllFourKeys) {
-  const CaptureCadence cadence = CaptureCadence::defaults();
-  EXPECT_EQ(cadence.interval(watch), 600);
-  EXPECT_EQ(cadence.interval(ready), 120);
-  EXPECT_EQ(cadence.interval(brimwell), 60);
-  EXPECT_EQ(cadence.interval(landing), 60);
+  // The defaults are pinned by the settings' JSON form.
   const CaptureCadence custom{300, 90, 45, 30};
-  EXPECT_EQ(custom.interval(brimwell), 45);
+  EXPECT_EQ((std::array{custom.interval(watch), custom.interval(ready), custom.interval(brimwell),
+                        custom.interval(landing)}),
+            (std::array{300.0, 90.0, 45.0, 30.0}));
   EXPECT_EQ(BrimwellJSON::encode(custom).value(),
             R"({"brimwell":45.0,"landing":30.0,"ready":90.0,"watch":300.0})");
   EXPECT_EQ(BrimwellJSON::decode<CaptureCadence>(BrimwellJSON::encode(custom).value()).value(),

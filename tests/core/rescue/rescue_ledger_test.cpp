@@ -40,15 +40,6 @@ std::vector<RescueLedger::Entry> entries(
 
 const auto kEverythingExists = [](const std::string&) { return true; };
 
-TEST(RescueLedgerTest, RecordingNothingSucceedsWithoutCreatingTheFile) {
-  TempDir dir;
-  RescueLedger ledger(BrimwellPaths::standard(dir.path()));
-  EXPECT_EQ(ledger.url(), dir / "Library/Application Support/Brimwell/rescue-ledger.json");
-  EXPECT_TRUE(ledger.record({}, at("10:00:00")));
-  EXPECT_FALSE(std::filesystem::exists(ledger.url()));
-  EXPECT_TRUE(ledger.entries().empty());
-}
-
 TEST(RescueLedgerTest, RecordReplacesSamePathsAndDropsEntriesSixHoursOld) {
   TempDir dir;
   RescueLedger ledger(dir / "ledger.json");
@@ -143,10 +134,13 @@ TEST(RescueLedgerTest, MergedKeepsTheFirstDocumentForEachPath) {
   EXPECT_TRUE(RescueLedger::merged(Docs{}, Docs{}).empty());
 }
 
-TEST(RescueLedgerTest, ClearForgetsEverythingAndIgnoresAMissingFile) {
+TEST(RescueLedgerTest, RecordingNothingAndClearingLeaveNoFile) {
   TempDir dir;
-  RescueLedger ledger(dir / "ledger.json");
-  ledger.clear();
+  RescueLedger ledger(BrimwellPaths::standard(dir.path()));
+  EXPECT_EQ(ledger.url(), dir / "Library/Application Support/Brimwell/rescue-ledger.json");
+  EXPECT_TRUE(ledger.record({}, at("10:00:00")));
+  EXPECT_FALSE(std::filesystem::exists(ledger.url()));
+  ledger.clear();  // a missing file is no error
   ASSERT_TRUE(ledger.record({doc("A"), doc("B")}, at("10:00:00")));
   ledger.clear();
   EXPECT_FALSE(std::filesystem::exists(ledger.url()));

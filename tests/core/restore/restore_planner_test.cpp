@@ -46,11 +46,6 @@ AppRecord terminal(int order = 0) {
   return app("com.apple.Terminal", "/Applications/Terminal.app", order);
 }
 
-AppRecord placed(AppRecord record, std::vector<WindowRecord> windows) {
-  record.windows = std::move(windows);
-  return record;
-}
-
 Snapshot snapshotOf(std::vector<AppRecord> apps) {
   Snapshot snapshot;
   snapshot.id = "20260301T140509.250Z";
@@ -77,24 +72,27 @@ std::vector<T> only(const Steps& steps) {
   return found;
 }
 
-std::vector<Strings> tabURLs(const Steps& steps) {
+Strings launched(const Steps& steps) {
+  Strings paths;
+  for (const auto& step : only<RestoreStep::LaunchApp>(steps)) paths.push_back(step.app.path);
+  return paths;
+}
+
+// For each window step of type `T`, the `field` of each of its tabs.
+template <class T, class Tab>
+std::vector<Strings> tabsOf(const Steps& steps, std::string Tab::*field) {
   std::vector<Strings> result;
-  for (const auto& step : only<RestoreStep::OpenBrowserWindow>(steps)) {
-    Strings urls;
-    for (const auto& tab : step.window.tabs) urls.push_back(tab.url);
-    result.push_back(urls);
+  for (const auto& step : only<T>(steps)) {
+    result.emplace_back();
+    for (const auto& tab : step.window.tabs) result.back().push_back(tab.*field);
   }
   return result;
 }
-
+std::vector<Strings> tabURLs(const Steps& steps) {
+  return tabsOf<RestoreStep::OpenBrowserWindow>(steps, &TabRecord::url);
+}
 std::vector<Strings> tabTitles(const Steps& steps) {
-  std::vector<Strings> result;
-  for (const auto& step : only<RestoreStep::OpenTerminalWindow>(steps)) {
-    Strings titles;
-    for (const auto& tab : step.window.tabs) titles.push_back(tab.title);
-    result.push_back(titles);
-  }
-  return result;
+  return tabsOf<RestoreStep::OpenTerminalWindow>(steps, &TerminalTabRecord::title);
 }
 
 TEST(RestorePlannerTest, EverythingIntoAnEmptyWorkspaceRestoresEachKindInStageOrder) {
@@ -143,9 +141,7 @@ TEST(RestorePlannerTest, AppsRunningNowAreNotLaunchedButGetTheirDocumentsAndPlac
   };
   for (const auto& c : cases) {
     const Steps steps = planSteps(snapshot, RestoreSelection::everything(), c.current);
-    Strings launched;
-    for (const auto& step : only<RestoreStep::LaunchApp>(steps)) launched.push_back(step.app.path);
-    EXPECT_EQ(launched, c.launched) << c.name;
+    EXPECT_EQ(launched(steps), c.launched) << c.name;
     EXPECT_EQ(only<RestoreStep::OpenDocuments>(steps).size(), 2u) << c.name;
     EXPECT_EQ(only<RestoreStep::PlaceWindows>(steps).size(), 2u) << c.name;
   }
@@ -159,9 +155,7 @@ TEST(RestorePlannerTest, ApplicationsAndWindowsFollowTheirOrderStably) {
       app("third.in.snapshot", "/C.app", 1),
   });
   const Steps steps = planSteps(snapshot);
-  Strings launched;
-  for (const auto& step : only<RestoreStep::LaunchApp>(steps)) launched.push_back(step.app.path);
-  EXPECT_EQ(launched, (Strings{"/B.app", "/C.app", "/A.app"}));
+  EXPECT_EQ(launched(steps), (Strings{"/B.app", "/C.app", "/A.app"}));
   // Documents open in window order; placement keeps the stored order.
   const auto opened = only<RestoreStep::OpenDocuments>(steps);
   ASSERT_EQ(opened.size(), 1u);
@@ -177,12 +171,8 @@ TEST(RestorePlannerTest, ManyEqualOrdersKeepTheirSnapshotOrder) {
     apps.push_back(app(std::nullopt, path, (i * 5) % 2));
     ((i * 5) % 2 == 0 ? evens : odds).push_back(path);
   }
-  Strings launched;
-  for (const auto& step : only<RestoreStep::LaunchApp>(planSteps(snapshotOf(apps)))) {
-    launched.push_back(step.app.path);
-  }
   evens.insert(evens.end(), odds.begin(), odds.end());
-  EXPECT_EQ(launched, evens);
+  EXPECT_EQ(launched(planSteps(snapshotOf(apps))), evens);
 }
 
 TEST(RestorePlannerTest, EachDocumentOpensOnceWithTheFirstAppAndRescuedCopiesFollowTheirApp) {
@@ -209,9 +199,8 @@ TEST(RestorePlannerTest, EachDocumentOpensOnceWithTheFirstAppAndRescuedCopiesFol
       RestoreStep::openDocuments("", "com.gone.App", {"/Rescued/g1.txt", "/Rescued/g2.txt"}),
       RestoreStep::openDocuments("", "com.other.App", {"/Rescued/o.txt"}),
   };
-  const Steps steps = planSteps(snapshot);
   Steps opened;
-  for (const auto& step : steps) {
+  for (const auto& step : planSteps(snapshot)) {
     if (step.as<RestoreStep::OpenDocuments>()) opened.push_back(step);
   }
   EXPECT_EQ(opened, expected);
@@ -233,13 +222,14 @@ TEST(RestorePlannerTest, OnlyFramedWindowsWhoseDocumentWillBeOpenArePlaced) {
   current.openDocumentPaths = {"/open-now.txt"};
 
   const Steps steps = planSteps(snapshot, selection, current);
-  EXPECT_EQ(steps, (Steps{
-                       RestoreStep::launchApp(snapshot.apps[0]),
-                       RestoreStep::openDocuments("/Applications/Editor.app", "com.example.Editor",
-                                                  {"/chosen.txt", "/frameless.txt"}),
-                       RestoreStep::placeWindows(placed(
-                           snapshot.apps[0], {openNow, chosen, noDocument, webPage, notAURL})),
-                   }));
+  EXPECT_EQ(
+      steps,
+      (Steps{
+          RestoreStep::launchApp(snapshot.apps[0]),
+          RestoreStep::openDocuments("/Applications/Editor.app", "com.example.Editor",
+                                     {"/chosen.txt", "/frameless.txt"}),
+          RestoreStep::placeWindows(editor(0, {openNow, chosen, noDocument, webPage, notAURL})),
+      }));
 
   // An application left out of the selection is neither launched nor placed; its documents still
   // follow the document selection alone.

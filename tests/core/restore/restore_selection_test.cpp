@@ -10,19 +10,7 @@ namespace {
 
 TEST(RestoreSelectionTest, WindowKeysAreRawValueHashIndex) {
   EXPECT_EQ(RestoreSelection::browserKey(BrowserKind::vivaldi, 12), "vivaldi#12");
-  EXPECT_EQ(RestoreSelection::browserKey(BrowserKind::safari, 1), "safari#1");
-  EXPECT_EQ(RestoreSelection::terminalKey(TerminalKind::terminal, 0), "terminal#0");
   EXPECT_EQ(RestoreSelection::terminalKey(TerminalKind::iterm2, 0), "iterm2#0");
-}
-
-TEST(RestoreSelectionTest, EverythingIsTheSelectionWithEveryOptionLeftOut) {
-  EXPECT_EQ(RestoreSelection::everything(), RestoreSelection{});
-  RestoreSelection defaulted;
-  defaulted.clipboardWasDefault = true;
-  EXPECT_NE(RestoreSelection::everything(), defaulted);
-  RestoreSelection noFinder;
-  noFinder.finderPaths = std::set<std::string>{};
-  EXPECT_NE(RestoreSelection::everything(), noFinder);
 }
 
 TEST(RestoreSelectionTest, JsonKeepsAbsentApartFromEmptyAndRoundTrips) {
@@ -35,20 +23,12 @@ TEST(RestoreSelectionTest, JsonKeepsAbsentApartFromEmptyAndRoundTrips) {
   EXPECT_EQ(text, R"({"browserWindows":["chrome#0","safari#1"],"clipboard":false,)"
                   R"("clipboardChangeCount":41,"clipboardWasDefault":false,"finderPaths":[]})");
   EXPECT_EQ(*BrimwellJSON::decode<RestoreSelection>(text), selection);
+  // Everything is the selection with every option left out.
   EXPECT_EQ(*BrimwellJSON::decode<RestoreSelection>(R"({"clipboardWasDefault":false})"),
             RestoreSelection::everything());
   EXPECT_FALSE(BrimwellJSON::decode<RestoreSelection>("{}"));
   EXPECT_FALSE(BrimwellJSON::decode<RestoreSelection>(
       R"({"clipboardWasDefault":false,"appPaths":"/A.app"})"));
-}
-
-TEST(CurrentWorkspaceTest, TerminalTabOrderIsPartOfTheValue) {
-  CurrentWorkspace a;
-  a.openTerminalTabs[TerminalKind::terminal] = {"/x", "/y"};
-  CurrentWorkspace b = a;
-  EXPECT_EQ(a, b);
-  b.openTerminalTabs[TerminalKind::terminal] = {"/y", "/x"};
-  EXPECT_NE(a, b);
 }
 
 TEST(CurrentWorkspaceTest, JsonKeysMapsByRawValuesAndRejectsUnknownKinds) {

@@ -70,19 +70,15 @@ TEST(SnapshotIDTest, TextOrderIsTimeOrderAcrossTheYear) {
   }
 }
 
-TEST(SnapshotSummaryTest, SummarisesASnapshotAndRoundTripsAsJSON) {
+// The counts themselves are pinned by the snapshot and probe tests; this pins the JSON form.
+TEST(SnapshotSummaryTest, RoundTripsAsJSON) {
   const SnapshotSummary summary(testing::richSnapshot());
-  EXPECT_EQ(summary, SnapshotSummary("20260301T140509.250Z", testing::sampleInstant(),
-                                     CaptureTrigger::watch, 2, 5, 2, 1));
   const std::string text = *BrimwellJSON::encode(summary);
   EXPECT_EQ(text,
             R"({"appCount":2,"createdAt":"2026-03-01T14:05:09.250Z","documentCount":2,)"
             R"("id":"20260301T140509.250Z","rescuedCount":1,"tabCount":5,"trigger":"watch"})");
   EXPECT_EQ(*BrimwellJSON::decode<SnapshotSummary>(text), summary);
   EXPECT_FALSE(BrimwellJSON::decode<SnapshotSummary>(R"({"id":"x"})"));
-  EXPECT_EQ(SnapshotSummary(testing::emptySnapshot()),
-            SnapshotSummary("20260301T140509.250Z", testing::sampleInstant(), CaptureTrigger::watch,
-                            0, 0, 0, 0));
 }
 
 }  // namespace

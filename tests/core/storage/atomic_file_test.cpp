@@ -46,42 +46,37 @@ TEST(AtomicFileTest, TemporaryNameIsHiddenBesideTheTargetWithAnUpperCaseUUID) {
 }
 
 TEST(AtomicFileTest, EveryFailingStepKeepsTheOldContentAndLeavesNoTemporaryFile) {
+  using Faulty = FaultyFileSystem;
   const struct {
     const char* name;
-    void (*inject)(FaultyFileSystem&);
-    int expectedCode;
+    void (*inject)(Faulty&);
+    Error expected;
+    Status (*flush)(int) = noSync;
   } cases[] = {
-      {"disk full mid-way", [](FaultyFileSystem& fs) { fs.bytesBeforeDiskFull = 3; }, ENOSPC},
-      {"disk full at once", [](FaultyFileSystem& fs) { fs.bytesBeforeDiskFull = 0; }, ENOSPC},
-      {"write error", [](FaultyFileSystem& fs) { fs.writeError = EIO; }, EIO},
-      {"close fails", [](FaultyFileSystem& fs) { fs.closeError = EIO; }, EIO},
-      {"rename fails", [](FaultyFileSystem& fs) { fs.renameError = EXDEV; }, EXDEV},
-      {"create fails", [](FaultyFileSystem& fs) { fs.createError = EACCES; }, EACCES},
-      {"directory fails", [](FaultyFileSystem& fs) { fs.createDirectoriesError = EROFS; }, EROFS},
+      {"disk full mid-way", [](Faulty& fs) { fs.bytesBeforeDiskFull = 3; }, Error::posix(ENOSPC)},
+      {"disk full at once", [](Faulty& fs) { fs.bytesBeforeDiskFull = 0; }, Error::posix(ENOSPC)},
+      {"write error", [](Faulty& fs) { fs.writeError = EIO; }, Error::posix(EIO)},
+      {"close fails", [](Faulty& fs) { fs.closeError = EIO; }, Error::posix(EIO)},
+      {"rename fails", [](Faulty& fs) { fs.renameError = EXDEV; }, Error::posix(EXDEV)},
+      {"create fails", [](Faulty& fs) { fs.createError = EACCES; }, Error::posix(EACCES)},
+      {"directory fails", [](Faulty& fs) { fs.createDirectoriesError = EROFS; },
+       Error("Can't create the folder.", EROFS)},
+      {"flush fails", [](Faulty&) {}, Error::posix(EIO),
+       [](int) -> Status { return failPosix(EIO); }},
   };
   for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
     TempDir dir;
     const auto target = dir / "state.json";
     writeFile(target, "old content");
     FaultyFileSystem fs;
     c.inject(fs);
-    Status written = AtomicFile::write("new content that is longer", target, noSync, fs);
-    ASSERT_FALSE(written) << c.name;
-    EXPECT_EQ(written.error().code(), c.expectedCode) << c.name;
-    EXPECT_EQ(readFile(target), "old content") << c.name;
-    EXPECT_EQ(dir.names(), std::vector<std::string>{"state.json"}) << c.name;
+    Status written = AtomicFile::write("new content that is longer", target, c.flush, fs);
+    ASSERT_FALSE(written);
+    EXPECT_EQ(written.error(), c.expected);
+    EXPECT_EQ(readFile(target), "old content");
+    EXPECT_EQ(dir.names(), std::vector<std::string>{"state.json"});
   }
-}
-
-TEST(AtomicFileTest, AFailingFlushAbortsTheWrite) {
-  TempDir dir;
-  const auto target = dir / "state.json";
-  writeFile(target, "old");
-  Status written = AtomicFile::write("new", target, [](int) -> Status { return failPosix(EIO); });
-  ASSERT_FALSE(written);
-  EXPECT_EQ(written.error(), Error::posix(EIO));
-  EXPECT_EQ(readFile(target), "old");
-  EXPECT_EQ(dir.names(), std::vector<std::string>{"state.json"});
 }
 
 TEST(AtomicFileTest, ARenameOntoADirectoryFailsAndLeavesItUntouched) {

@@ -31,7 +31,7 @@ TEST(BrimwellJSONTest, FormatRoundsToMillisecondsHalfAwayFromZero) {
   for (const auto& c : cases) EXPECT_EQ(BrimwellJSON::format(at(c.nanos)), c.text) << c.nanos;
 }
 
-TEST(BrimwellJSONTest, ParseAcceptsAnyFractionAndNoFraction) {
+TEST(BrimwellJSONTest, ParseAcceptsAnyFractionAndNoFractionWithinTheNanosecondRange) {
   const Date base = at(1'772'373'909'000'000'000);  // 2026-03-01T14:05:09Z
   const struct {
     const char* text;
@@ -55,27 +55,7 @@ TEST(BrimwellJSONTest, ParseAcceptsAnyFractionAndNoFraction) {
       {"2026-03-01T14:05:09", std::nullopt},
       {"2026-03-01T14:05:09+01:00", std::nullopt},
       {"2026-03-01T14:05:09ZZ", std::nullopt},
-  };
-  for (const auto& c : cases) EXPECT_EQ(BrimwellJSON::parse(c.text), c.expected) << c.text;
-}
-
-TEST(BrimwellJSONTest, ParseOfFormatIsTheDateRoundedToTheMillisecond) {
-  for (std::int64_t nanos : {0LL, 1LL, 499'999LL, 500'000LL, -500'000LL, -1'499'999LL,
-                             1'772'373'909'250'400'000LL, -86'400'000'000'123LL}) {
-    const auto back = BrimwellJSON::parse(BrimwellJSON::format(at(nanos)));
-    ASSERT_TRUE(back.has_value()) << nanos;
-    const std::int64_t millis = back->time_since_epoch().count() / 1'000'000;
-    EXPECT_EQ(back->time_since_epoch().count() % 1'000'000, 0) << nanos;
-    EXPECT_LE(std::abs(millis * 1'000'000 - nanos), 500'000) << nanos;
-  }
-}
-
-// Hostile text once overflowed the nanosecond count (undefined behaviour) instead of failing.
-TEST(BrimwellJSONTest, ParseYieldsNothingForDatesOutsideTheNanosecondRange) {
-  const struct {
-    const char* text;
-    std::optional<Date> expected;
-  } cases[] = {
+      // Hostile text once overflowed the nanosecond count (undefined behaviour) instead of failing.
       {"2262-04-11T23:47:16.854775807Z", Date::max()},
       {"2262-04-11T23:47:16.854775808Z", std::nullopt},
       {"2262-04-11T23:47:17Z", std::nullopt},
