@@ -21,7 +21,7 @@ struct SinkFailed {
 
 // The text is handed to the sink in pieces of about this size: large enough that one system call
 // carries many records, small enough that the buffer stays in the cache and is reused throughout.
-constexpr std::size_t kPieceBytes = 64 << 10;
+constexpr std::size_t kPieceBytes = 256 << 10;
 
 // True when `text` is well-formed UTF-8 (no overlong forms, no surrogates, nothing past
 // U+10FFFF), the only text whose escaping is done here rather than by the shared encoder.

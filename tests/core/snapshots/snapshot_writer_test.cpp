@@ -59,7 +59,7 @@ TEST(SnapshotWriterTest, FailsLikeTheSharedEncoderForNumbersJSONCantHold) {
 TEST(SnapshotWriterTest, HandsOverTheSameTextInPiecesAndStopsAtTheSinksFirstError) {
   // Clipboard sizes around the slices the Base64 text is made in, and far beyond one piece.
   std::mt19937 random(5);
-  for (const std::size_t size : {1u, 2u, 49151u, 49152u, 49153u, 200001u}) {
+  for (const std::size_t size : {1u, 2u, 196607u, 196608u, 196609u, 700001u}) {
     SCOPED_TRACE(size);
     Snapshot snapshot = testing::richSnapshot();
     std::vector<std::uint8_t> bytes(size);
@@ -73,11 +73,11 @@ TEST(SnapshotWriterTest, HandsOverTheSameTextInPiecesAndStopsAtTheSinksFirstErro
       return Status();
     }));
     EXPECT_EQ(text, BrimwellJSON::encode(snapshot).value());
-    EXPECT_GT(pieces, static_cast<int>(size / 65536));  // never the whole text at once
+    EXPECT_GT(pieces, static_cast<int>(size / 262144));  // never the whole text at once
   }
 
   Snapshot large = testing::richSnapshot();
-  large.clipboard = ClipboardRecord({{{"public.data", std::vector<std::uint8_t>(300000)}}});
+  large.clipboard = ClipboardRecord({{{"public.data", std::vector<std::uint8_t>(1000000)}}});
   int calls = 0;
   const Status failed = SnapshotWriter::write(large, [&](std::string_view) {
     return ++calls == 2 ? fail("No space left on device", ENOSPC) : Status();
