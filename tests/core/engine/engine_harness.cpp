@@ -63,12 +63,12 @@ void ManualClock::drain() {
   } while (context_.poll() > 0);
 }
 
-void ScriptedCapturer::capture(CaptureTrigger trigger, const std::optional<BatteryReading>& battery,
+void ScriptedCapturer::capture(CaptureTrigger trigger, const std::optional<BatteryReading>&,
                                const std::set<std::string>&, bool,
                                std::function<void(Snapshot)> done) {
   triggers.push_back(trigger);
   if (hold) {
-    held.push_back({trigger, battery, std::move(done)});
+    held.push_back({trigger, std::move(done)});
     return;
   }
   done(make(trigger));
@@ -85,12 +85,6 @@ Snapshot ScriptedCapturer::make(CaptureTrigger trigger) const {
   app.bundleID = "com.example.writer";
   app.path = "/Applications/Writer.app";
   app.name = "Writer";
-  for (const auto& path : documentPaths) {
-    WindowRecord window;
-    window.title = path;
-    window.documentURL = "file://" + path;
-    app.windows.push_back(window);
-  }
   snapshot.apps.push_back(app);
   return snapshot;
 }
@@ -118,51 +112,11 @@ void ScriptedSaver::completeHeld() {
   done(output);
 }
 
-void FakeHelper::state(Completion<HelperState> done) {
-  calls.push_back("state");
-  done(answerState);
-}
-void FakeHelper::lowPowerMode(Completion<Result<bool>> done) {
-  calls.push_back("lowPowerMode");
-  done(false);
-}
-void FakeHelper::setLowPowerMode(bool on, Completion<Status> done) {
-  calls.push_back(on ? "setLowPowerMode on" : "setLowPowerMode off");
-  done(Status());
-}
-void FakeHelper::batteryHibernateMode(Completion<Result<std::int64_t>> done) {
-  calls.push_back("batteryHibernateMode");
-  done(hibernateMode);
-}
-void FakeHelper::setBatteryHibernateMode(std::int64_t mode, Completion<Status> done) {
-  calls.push_back("setBatteryHibernateMode " + std::to_string(mode));
-  done(Status());
-}
-void FakeHelper::sleepNow(Completion<Status> done) {
-  calls.push_back("sleepNow");
-  done(failSleep ? Status(fail("pmset sleepnow failed (1): no")) : Status());
-}
 void FakeHelper::beginSafeLanding(Completion<Status> done) {
   calls.push_back("beginSafeLanding");
   if (onBeginSafeLanding) onBeginSafeLanding();
   if (!failBegin && hibernateMode) hibernateMode = std::int64_t{25};
   done(failBegin ? Status(fail("Refused.")) : Status());
-}
-void FakeHelper::endSafeLanding(Completion<Status> done) {
-  calls.push_back("endSafeLanding");
-  done(failEnd ? Status(fail("The battery hibernate mode did not go back.")) : Status());
-}
-void FakeHelper::sleepDisabled(Completion<std::optional<bool>> done) {
-  calls.push_back("sleepDisabled");
-  done(sleepIsDisabled);
-}
-void FakeHelper::removeAll(Completion<Status> done) {
-  calls.push_back("removeAll");
-  done(Status());
-}
-void FakeHelper::updateIfOutOfDate(Completion<HelperState> done) {
-  calls.push_back("updateIfOutOfDate");
-  done(answerState);
 }
 
 std::string describe(const EngineEvent& event) {
