@@ -7,62 +7,6 @@
 
 namespace brimwell::testing {
 
-std::size_t ManualClock::pendingTimers() const {
-  return std::count_if(timers_.begin(), timers_.end(),
-                       [](const auto& t) { return t->body != nullptr; });
-}
-
-std::shared_ptr<Cancellable> ManualClock::add(bool awake, double seconds,
-                                              std::function<void()> body) {
-  auto timer = std::make_shared<Timer>();
-  timer->awake = awake;
-  timer->due = (awake ? awake_ : wall_) + std::max(0.0, seconds);
-  timer->order = nextOrder_++;
-  timer->body = std::move(body);
-  timers_.push_back(timer);
-  return timer;
-}
-
-void ManualClock::pass(double seconds, bool awake) {
-  const double end = wall_ + seconds;
-  for (;;) {
-    drain();
-    // The next timer to fire within the span, as a wall-clock moment.
-    std::shared_ptr<Timer> next;
-    double nextWall = 0;
-    for (const auto& timer : timers_) {
-      if (!timer->body) continue;
-      if (timer->awake && !awake) continue;
-      const double wall = timer->awake ? wall_ + (timer->due - awake_) : timer->due;
-      if (wall > end) continue;
-      if (!next || wall < nextWall || (wall == nextWall && timer->order < next->order)) {
-        next = timer;
-        nextWall = wall;
-      }
-    }
-    if (!next) break;
-    const double step = std::max(0.0, nextWall - wall_);
-    wall_ += step;
-    if (awake) awake_ += step;
-    now_ += std::chrono::nanoseconds(static_cast<std::int64_t>(step * 1e9));
-    auto body = std::move(next->body);
-    next->body = nullptr;
-    std::erase_if(timers_, [](const auto& t) { return t->body == nullptr; });
-    body();
-  }
-  const double step = end - wall_;
-  wall_ = end;
-  if (awake) awake_ += step;
-  now_ += std::chrono::nanoseconds(static_cast<std::int64_t>(step * 1e9));
-  drain();
-}
-
-void ManualClock::drain() {
-  do {
-    context_.restart();
-  } while (context_.poll() > 0);
-}
-
 void ScriptedCapturer::capture(CaptureTrigger trigger, const std::optional<BatteryReading>&,
                                const std::set<std::string>&, bool,
                                std::function<void(Snapshot)> done) {
@@ -195,14 +139,12 @@ void EngineHarness::reading(int percent, PowerSource source, std::optional<int> 
 }
 
 void EngineHarness::advance(double seconds) { clock->advance(seconds); }
-void EngineHarness::sleep(double seconds) { clock->sleep(seconds); }
-
-void EngineHarness::poll() {
-  // Runs every handler that is ready, and those they make ready, until none is left.
-  do {
-    context.restart();
-  } while (context.poll() > 0);
+void EngineHarness::sleep(double seconds) {
+  clock->sleep(seconds);
+  clock->advance(0);  // wall-clock timers that came due during the sleep run on waking
 }
+
+void EngineHarness::poll() { clock->drain(); }
 
 std::optional<SnapshotSummary> EngineHarness::captureNow() {
   std::optional<std::optional<SnapshotSummary>> answer;

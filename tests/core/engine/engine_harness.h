@@ -14,53 +14,12 @@
 #include <vector>
 
 #include "core/engine/brimwell_engine.h"
+#include "core/engine/manual_clock.h"
 #include "core/snapshots/snapshot_id.h"
 #include "core/storage/brimwell_json.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell::testing {
-
-// Wall time and awake time move together, except during sleep(), when only wall time moves.
-class ManualClock final : public EngineClock {
- public:
-  ManualClock(asio::io_context& context, Date start) : context_(context), now_(start) {}
-
-  Date now() const override { return now_; }
-  std::shared_ptr<Cancellable> schedule(double seconds, std::function<void()> body) override {
-    return add(false, seconds, std::move(body));
-  }
-  std::shared_ptr<Cancellable> scheduleAwake(double seconds, std::function<void()> body) override {
-    return add(true, seconds, std::move(body));
-  }
-
-  // Lets `seconds` of awake time pass, running each timer as its moment comes.
-  void advance(double seconds) { pass(seconds, true); }
-  // The machine sleeps for `seconds`: wall-clock timers fire, awake-time timers don't move.
-  void sleep(double seconds) { pass(seconds, false); }
-
-  std::size_t pendingTimers() const;
-  double awakeSeconds() const { return awake_; }
-
- private:
-  struct Timer : Cancellable {
-    bool awake = false;
-    double due = 0;  // wall seconds since start, or awake seconds
-    std::uint64_t order = 0;
-    std::function<void()> body;
-    void cancel() override { body = nullptr; }
-  };
-
-  std::shared_ptr<Cancellable> add(bool awake, double seconds, std::function<void()> body);
-  void pass(double seconds, bool awake);
-  void drain();  // runs the io_context's ready handlers until none is left
-
-  asio::io_context& context_;
-  Date now_;
-  double wall_ = 0;
-  double awake_ = 0;
-  std::uint64_t nextOrder_ = 0;
-  std::vector<std::shared_ptr<Timer>> timers_;
-};
 
 class FakeBatteryMonitor final : public BatteryMonitoring {
  public:
@@ -203,8 +162,9 @@ class EngineHarness {
   // Delivers a reading now, then lets the engine react.
   void reading(int percent, PowerSource source, std::optional<int> minutes = std::nullopt);
   void advance(double seconds);
+  // The machine sleeps: nothing runs, and wall-clock timers that came due run on waking.
   void sleep(double seconds);
-  void poll();
+  void poll();  // runs every ready handler, and those they make ready
 
   std::optional<SnapshotSummary> captureNow();  // waits (in polls) for the answer
   std::vector<Snapshot> storedSnapshots() const;
