@@ -16,8 +16,8 @@
 #include "cli/simulation/simulated_collaborators.h"
 #include "cli/simulation/simulated_pmset.h"
 #include "cli/simulation/timeline.h"
-#include "cli/simulation/virtual_clock.h"
 #include "core/engine/brimwell_engine.h"
+#include "core/engine/manual_clock.h"
 
 namespace brimwell::simulation {
 
@@ -53,7 +53,7 @@ class Simulator {
   BrimwellPaths paths_;
   BrimwellSettings settings_;
   std::function<void(const TimelineEntry&)> out_;
-  std::shared_ptr<VirtualClock> clock_;
+  std::shared_ptr<ManualClock> clock_;
   std::shared_ptr<SimulatedBattery> battery_;
   std::shared_ptr<SimulatedMachine> machine_;
   std::shared_ptr<SimulatedCapturer> capturer_;

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/helper/temporary_directory.h"
+#include "tests/support/temp_dir.h"
 
 namespace brimwell {
 
@@ -21,9 +21,9 @@ class FakePmset {
     std::filesystem::permissions(path(), std::filesystem::perms(0755));
   }
 
-  std::string path() const { return dir_.path() + "/pmset"; }
-  std::string logPath() const { return dir_.path() + "/pmset.log"; }
-  const std::string& directory() const { return dir_.path(); }
+  std::string path() const { return dir_ / "pmset"; }
+  std::string logPath() const { return dir_ / "pmset.log"; }
+  std::string directory() const { return dir_.path(); }
 
   // Settings as shell assignments, e.g. "battery_hibernatemode=1".
   void setState(const std::string& assignments) { write("pmset.state", assignments); }
@@ -41,7 +41,7 @@ class FakePmset {
                                                  {"battery_hibernatemode", "3"},
                                                  {"ac_hibernatemode", "3"},
                                                  {"sleeps", "0"}};
-    std::ifstream file(dir_.path() + "/pmset.state");
+    std::ifstream file(dir_ / "pmset.state");
     std::string line;
     while (std::getline(file, line)) {
       auto equals = line.find('=');
@@ -59,9 +59,9 @@ class FakePmset {
 
  private:
   void write(const std::string& name, const std::string& text) {
-    std::ofstream(dir_.path() + "/" + name) << text << "\n";
+    std::ofstream(dir_ / name) << text << "\n";
   }
-  TemporaryDirectory dir_;
+  testing::TempDir dir_;
 };
 
 }  // namespace brimwell

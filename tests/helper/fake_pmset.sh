@@ -5,9 +5,6 @@
 #   delay=SECONDS   sleep this long inside every run (widens any overlap between runs)
 #   fail=STATUS     print a complaint and exit with STATUS
 #   stdout_only=1   print the complaint to standard output instead of standard error
-#   hang=1          never finish (until stopped)
-#   ignore_term=1   with hang: ignore SIGTERM
-#   big=1           print more than 64 KiB before the normal output
 #   refuse=KEY      accept changes of KEY (lowpowermode or hibernatemode) without applying them
 #   silent=1        print nothing for the settings listings
 dir=$(dirname "$0")
@@ -16,26 +13,12 @@ ac_lowpowermode=0
 battery_hibernatemode=3
 ac_hibernatemode=3
 sleeps=0
-log="" delay="" silent="" fail="" stdout_only="" hang="" ignore_term="" big="" refuse=""
+log="" delay="" silent="" fail="" stdout_only="" refuse=""
 [ -f "$dir/pmset.state" ] && . "$dir/pmset.state"
 [ -f "$dir/pmset.control" ] && . "$dir/pmset.control"
 
 [ -n "$log" ] && echo "start $$ $*" >>"$log"
 [ -n "$delay" ] && sleep "$delay"
-if [ -n "$hang" ]; then
-  if [ -n "$ignore_term" ]; then
-    trap '' TERM
-    while :; do sleep 1; done
-  fi
-  exec sleep 30
-fi
-if [ -n "$big" ]; then
-  i=0
-  while [ $i -lt 1200 ]; do
-    echo "                                                             padding $i"
-    i=$((i + 1))
-  done
-fi
 if [ -n "$fail" ]; then
   [ -n "$log" ] && echo "end $$" >>"$log"
   if [ -n "$stdout_only" ]; then

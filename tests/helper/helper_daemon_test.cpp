@@ -140,8 +140,8 @@ TEST(HelperDaemonTest, AnUnprivilegedProcessThatIsNotTheApplicationIsRefusedAndN
 }
 
 TEST(HelperDaemonTest, ServesASocketHandedOverByTheServiceManager) {
-  TemporaryDirectory dir;
-  const std::string path = dir.path() + "/activated.sock";
+  testing::TempDir dir;
+  const std::string path = (dir / "activated.sock").string();
   auto listening = bindSocket(path);
   ASSERT_TRUE(listening);
   DaemonProcess daemon(5, {}, *listening);

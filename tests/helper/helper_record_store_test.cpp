@@ -6,9 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
-#include "tests/helper/temporary_directory.h"
+#include "tests/support/temp_dir.h"
 
 namespace brimwell {
 namespace {
@@ -17,18 +16,14 @@ namespace fs = std::filesystem;
 
 class HelperRecordStoreTest : public ::testing::Test {
  protected:
-  TemporaryDirectory dir;
-  std::string path = dir.path() + "/Brimwell/helper-state.json";
+  testing::TempDir dir;
+  std::string path = (dir / "Brimwell/helper-state.json").string();
   HelperRecordStore store{path, ::geteuid()};
 
   void write(const std::string& text, mode_t mode) {
     fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path) << text;
+    testing::writeFile(path, text);
     ::chmod(path.c_str(), mode);
-  }
-  std::string contents() {
-    std::ifstream file(path);
-    return std::string(std::istreambuf_iterator<char>(file), {});
   }
 };
 
@@ -37,7 +32,7 @@ TEST_F(HelperRecordStoreTest, SavesPrivateFilesWithOnlyThePresentKeysAndTheEmpty
   EXPECT_FALSE(fs::exists(path));
 
   ASSERT_TRUE(store.save({std::nullopt, false}));
-  EXPECT_EQ(contents(), R"({"batteryLowPowerModeToRestore":false})");
+  EXPECT_EQ(testing::readFile(path), R"({"batteryLowPowerModeToRestore":false})");
   struct stat status {};
   ASSERT_EQ(::stat(path.c_str(), &status), 0);
   EXPECT_EQ(status.st_mode & 0777, 0600u);
@@ -79,8 +74,8 @@ TEST_F(HelperRecordStoreTest, LoadTreatsUntrustedOrUndecodableFilesAsNoRecord) {
 }
 
 TEST_F(HelperRecordStoreTest, ASymbolicLinkIsNeitherTrustedNorFollowedOnSave) {
-  const std::string target = dir.path() + "/target.json";
-  std::ofstream(target) << R"({"hibernateModeToRestore":0})";
+  const std::string target = (dir / "target.json").string();
+  testing::writeFile(target, R"({"hibernateModeToRestore":0})");
   ::chmod(target.c_str(), 0600);
   fs::create_directories(fs::path(path).parent_path());
   fs::create_symlink(target, path);
@@ -88,14 +83,12 @@ TEST_F(HelperRecordStoreTest, ASymbolicLinkIsNeitherTrustedNorFollowedOnSave) {
   ASSERT_TRUE(store.save({25, std::nullopt}));
   EXPECT_FALSE(fs::is_symlink(path));
   EXPECT_EQ(store.load(), (HelperRecord{25, std::nullopt}));
-  std::ifstream original(target);
-  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(original), {}),
-            R"({"hibernateModeToRestore":0})");
+  EXPECT_EQ(testing::readFile(target), R"({"hibernateModeToRestore":0})");
 }
 
 TEST_F(HelperRecordStoreTest, FailuresNameTheStepAndErrorNumberAndKeepTheOldRecord) {
   // The parent of the record's directory is missing: mkdir fails with ENOENT.
-  HelperRecordStore deep(dir.path() + "/missing/Brimwell/helper-state.json", ::geteuid());
+  HelperRecordStore deep((dir / "missing/Brimwell/helper-state.json").string(), ::geteuid());
   auto saved = deep.save({3, std::nullopt});
   ASSERT_FALSE(saved);
   EXPECT_EQ(saved.error().describe(), "couldNotWrite(\"mkdir: " + std::to_string(ENOENT) + "\")");

@@ -36,8 +36,8 @@ class RecordingRunner : public CommandRunner {
 class HelperServiceTest : public ::testing::Test {
  protected:
   FakePmset pmset;
-  TemporaryDirectory records;
-  std::string recordPath = records.path() + "/Brimwell/helper-state.json";
+  testing::TempDir records;
+  std::string recordPath = (records / "Brimwell/helper-state.json").string();
   std::shared_ptr<RecordingRunner> runner = std::make_shared<RecordingRunner>();
   std::shared_ptr<HelperRecordStore> store =
       std::make_shared<HelperRecordStore>(recordPath, ::geteuid());
@@ -112,10 +112,10 @@ TEST_F(HelperServiceTest, FailedChangesKeepTheRecordForALaterEnd) {
 }
 
 TEST_F(HelperServiceTest, NothingChangesWhenTheRecordCannotBeWritten) {
-  HelperService unrecorded(
-      runner,
-      std::make_shared<HelperRecordStore>(records.path() + "/missing/dir/state.json", ::geteuid()),
-      2, pmset.path());
+  HelperService unrecorded(runner,
+                           std::make_shared<HelperRecordStore>(
+                               (records / "missing/dir/state.json").string(), ::geteuid()),
+                           2, pmset.path());
   const std::string mkdirFailed = "(couldNotWrite(\"mkdir: " + std::to_string(ENOENT) + "\"))";
   Message safeLanding = "no reply";
   unrecorded.beginSafeLanding([&](Message m) { safeLanding = m; });
@@ -208,7 +208,7 @@ TEST_F(HelperServiceTest, CommandFailuresBecomeSentencesWithTheCommandLine) {
             "pmset -b hibernatemode 25 could not run: timedOut");
   EXPECT_EQ(store->load(), (HelperRecord{3, std::nullopt}));  // recorded before the change
 
-  HelperService missing(runner, store, 2, records.path() + "/pmset");
+  HelperService missing(runner, store, 2, (records / "pmset").string());
   Message reply;
   missing.sleepNow([&](Message m) { reply = m; });
   EXPECT_EQ(reply, "pmset sleepnow could not run: couldNotLaunch(\"No such file or directory\")");

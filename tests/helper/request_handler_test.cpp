@@ -15,10 +15,10 @@ namespace {
 class RequestHandlerTest : public ::testing::Test {
  protected:
   FakePmset pmset;
-  TemporaryDirectory records;
+  testing::TempDir records;
   HelperService service{
       std::make_shared<ProcessCommandRunner>(),
-      std::make_shared<HelperRecordStore>(records.path() + "/state.json", ::geteuid()), 7,
+      std::make_shared<HelperRecordStore>((records / "state.json").string(), ::geteuid()), 7,
       pmset.path()};
 };
 

@@ -34,6 +34,11 @@ bool contains(const Strings& list, const std::string& item) {
   return std::find(list.begin(), list.end(), item) != list.end();
 }
 
+long countPrefixed(const Strings& list, const std::string& prefix) {
+  return std::count_if(list.begin(), list.end(),
+                       [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+}
+
 TEST(EngineDischargeTest, AFullDischargeRunsEveryPhaseAndLandsSafely) {
   EngineHarness h;
   proveSafeLanding(h);
@@ -129,10 +134,7 @@ TEST(EngineDischargeTest, SafeLandingRefusalsAreToldInOneSentence) {
     h.advance(120);
     h.reading(2, PowerSource::battery);
     h.advance(30);
-    const auto failures = std::count_if(h.events.begin(), h.events.end(), [](const std::string& e) {
-      return e.rfind("safeLandingFailed", 0) == 0;
-    });
-    EXPECT_EQ(failures, 1) << c.name;
+    EXPECT_EQ(countPrefixed(h.events, "safeLandingFailed"), 1) << c.name;
     EXPECT_TRUE(contains(h.events, std::string("safeLandingFailed ") + c.message)) << c.name;
     EXPECT_FALSE(contains(h.helper->calls, "sleepNow") && std::string(c.name) != "sleep refused")
         << c.name;
@@ -170,21 +172,26 @@ TEST(EngineDischargeTest, SafeLandingWaitsTwoMinutesAfterStartAndStaysSilentUnle
     h.advance(1);
     EXPECT_EQ(std::count(h.helper->calls.begin(), h.helper->calls.end(), "sleepNow"), 1);
   }
-  for (int variant = 0; variant < 3; ++variant) {
+  const struct {
+    const char* name;
+    void (*unprove)(EngineHarness&);
+  } unproven[] = {
+      {"not proven in settings",
+       [](EngineHarness& h) { h.settings.safeLandingProvenOnBootModel.reset(); }},
+      {"no passed model", [](EngineHarness& h) { h.passedModel.reset(); }},
+      {"passed on another model", [](EngineHarness& h) { h.passedModel = "Other1,1"; }},
+  };
+  for (const auto& row : unproven) {
+    SCOPED_TRACE(row.name);
     EngineHarness h;
     proveSafeLanding(h);
-    if (variant == 0) h.settings.safeLandingProvenOnBootModel.reset();
-    if (variant == 1) h.passedModel.reset();
-    if (variant == 2) h.passedModel = "Other1,1";
+    row.unprove(h);
     h.start();
     h.advance(120);
     h.reading(2, PowerSource::battery);
     h.advance(30);
-    EXPECT_FALSE(contains(h.helper->calls, "batteryHibernateMode")) << variant;
-    EXPECT_EQ(std::count_if(h.events.begin(), h.events.end(),
-                            [](const std::string& e) { return e.rfind("safeLanding", 0) == 0; }),
-              0)
-        << variant;
+    EXPECT_FALSE(contains(h.helper->calls, "batteryHibernateMode"));
+    EXPECT_EQ(countPrefixed(h.events, "safeLanding"), 0);
   }
 }
 

@@ -7,68 +7,12 @@
 
 namespace brimwell::testing {
 
-std::size_t ManualClock::pendingTimers() const {
-  return std::count_if(timers_.begin(), timers_.end(),
-                       [](const auto& t) { return t->body != nullptr; });
-}
-
-std::shared_ptr<Cancellable> ManualClock::add(bool awake, double seconds,
-                                              std::function<void()> body) {
-  auto timer = std::make_shared<Timer>();
-  timer->awake = awake;
-  timer->due = (awake ? awake_ : wall_) + std::max(0.0, seconds);
-  timer->order = nextOrder_++;
-  timer->body = std::move(body);
-  timers_.push_back(timer);
-  return timer;
-}
-
-void ManualClock::pass(double seconds, bool awake) {
-  const double end = wall_ + seconds;
-  for (;;) {
-    drain();
-    // The next timer to fire within the span, as a wall-clock moment.
-    std::shared_ptr<Timer> next;
-    double nextWall = 0;
-    for (const auto& timer : timers_) {
-      if (!timer->body) continue;
-      if (timer->awake && !awake) continue;
-      const double wall = timer->awake ? wall_ + (timer->due - awake_) : timer->due;
-      if (wall > end) continue;
-      if (!next || wall < nextWall || (wall == nextWall && timer->order < next->order)) {
-        next = timer;
-        nextWall = wall;
-      }
-    }
-    if (!next) break;
-    const double step = std::max(0.0, nextWall - wall_);
-    wall_ += step;
-    if (awake) awake_ += step;
-    now_ += std::chrono::nanoseconds(static_cast<std::int64_t>(step * 1e9));
-    auto body = std::move(next->body);
-    next->body = nullptr;
-    std::erase_if(timers_, [](const auto& t) { return t->body == nullptr; });
-    body();
-  }
-  const double step = end - wall_;
-  wall_ = end;
-  if (awake) awake_ += step;
-  now_ += std::chrono::nanoseconds(static_cast<std::int64_t>(step * 1e9));
-  drain();
-}
-
-void ManualClock::drain() {
-  do {
-    context_.restart();
-  } while (context_.poll() > 0);
-}
-
-void ScriptedCapturer::capture(CaptureTrigger trigger, const std::optional<BatteryReading>& battery,
+void ScriptedCapturer::capture(CaptureTrigger trigger, const std::optional<BatteryReading>&,
                                const std::set<std::string>&, bool,
                                std::function<void(Snapshot)> done) {
   triggers.push_back(trigger);
   if (hold) {
-    held.push_back({trigger, battery, std::move(done)});
+    held.push_back({trigger, std::move(done)});
     return;
   }
   done(make(trigger));
@@ -85,12 +29,6 @@ Snapshot ScriptedCapturer::make(CaptureTrigger trigger) const {
   app.bundleID = "com.example.writer";
   app.path = "/Applications/Writer.app";
   app.name = "Writer";
-  for (const auto& path : documentPaths) {
-    WindowRecord window;
-    window.title = path;
-    window.documentURL = "file://" + path;
-    app.windows.push_back(window);
-  }
   snapshot.apps.push_back(app);
   return snapshot;
 }
@@ -118,51 +56,11 @@ void ScriptedSaver::completeHeld() {
   done(output);
 }
 
-void FakeHelper::state(Completion<HelperState> done) {
-  calls.push_back("state");
-  done(answerState);
-}
-void FakeHelper::lowPowerMode(Completion<Result<bool>> done) {
-  calls.push_back("lowPowerMode");
-  done(false);
-}
-void FakeHelper::setLowPowerMode(bool on, Completion<Status> done) {
-  calls.push_back(on ? "setLowPowerMode on" : "setLowPowerMode off");
-  done(Status());
-}
-void FakeHelper::batteryHibernateMode(Completion<Result<std::int64_t>> done) {
-  calls.push_back("batteryHibernateMode");
-  done(hibernateMode);
-}
-void FakeHelper::setBatteryHibernateMode(std::int64_t mode, Completion<Status> done) {
-  calls.push_back("setBatteryHibernateMode " + std::to_string(mode));
-  done(Status());
-}
-void FakeHelper::sleepNow(Completion<Status> done) {
-  calls.push_back("sleepNow");
-  done(failSleep ? Status(fail("pmset sleepnow failed (1): no")) : Status());
-}
 void FakeHelper::beginSafeLanding(Completion<Status> done) {
   calls.push_back("beginSafeLanding");
   if (onBeginSafeLanding) onBeginSafeLanding();
   if (!failBegin && hibernateMode) hibernateMode = std::int64_t{25};
   done(failBegin ? Status(fail("Refused.")) : Status());
-}
-void FakeHelper::endSafeLanding(Completion<Status> done) {
-  calls.push_back("endSafeLanding");
-  done(failEnd ? Status(fail("The battery hibernate mode did not go back.")) : Status());
-}
-void FakeHelper::sleepDisabled(Completion<std::optional<bool>> done) {
-  calls.push_back("sleepDisabled");
-  done(sleepIsDisabled);
-}
-void FakeHelper::removeAll(Completion<Status> done) {
-  calls.push_back("removeAll");
-  done(Status());
-}
-void FakeHelper::updateIfOutOfDate(Completion<HelperState> done) {
-  calls.push_back("updateIfOutOfDate");
-  done(answerState);
 }
 
 std::string describe(const EngineEvent& event) {
@@ -241,14 +139,12 @@ void EngineHarness::reading(int percent, PowerSource source, std::optional<int> 
 }
 
 void EngineHarness::advance(double seconds) { clock->advance(seconds); }
-void EngineHarness::sleep(double seconds) { clock->sleep(seconds); }
-
-void EngineHarness::poll() {
-  // Runs every handler that is ready, and those they make ready, until none is left.
-  do {
-    context.restart();
-  } while (context.poll() > 0);
+void EngineHarness::sleep(double seconds) {
+  clock->sleep(seconds);
+  clock->advance(0);  // wall-clock timers that came due during the sleep run on waking
 }
+
+void EngineHarness::poll() { clock->drain(); }
 
 std::optional<SnapshotSummary> EngineHarness::captureNow() {
   std::optional<std::optional<SnapshotSummary>> answer;

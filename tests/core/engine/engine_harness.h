@@ -10,56 +10,16 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "core/engine/brimwell_engine.h"
+#include "core/engine/manual_clock.h"
 #include "core/snapshots/snapshot_id.h"
 #include "core/storage/brimwell_json.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell::testing {
-
-// Wall time and awake time move together, except during sleep(), when only wall time moves.
-class ManualClock final : public EngineClock {
- public:
-  ManualClock(asio::io_context& context, Date start) : context_(context), now_(start) {}
-
-  Date now() const override { return now_; }
-  std::shared_ptr<Cancellable> schedule(double seconds, std::function<void()> body) override {
-    return add(false, seconds, std::move(body));
-  }
-  std::shared_ptr<Cancellable> scheduleAwake(double seconds, std::function<void()> body) override {
-    return add(true, seconds, std::move(body));
-  }
-
-  // Lets `seconds` of awake time pass, running each timer as its moment comes.
-  void advance(double seconds) { pass(seconds, true); }
-  // The machine sleeps for `seconds`: wall-clock timers fire, awake-time timers don't move.
-  void sleep(double seconds) { pass(seconds, false); }
-
-  std::size_t pendingTimers() const;
-  double awakeSeconds() const { return awake_; }
-
- private:
-  struct Timer : Cancellable {
-    bool awake = false;
-    double due = 0;  // wall seconds since start, or awake seconds
-    std::uint64_t order = 0;
-    std::function<void()> body;
-    void cancel() override { body = nullptr; }
-  };
-
-  std::shared_ptr<Cancellable> add(bool awake, double seconds, std::function<void()> body);
-  void pass(double seconds, bool awake);
-  void drain();  // runs the io_context's ready handlers until none is left
-
-  asio::io_context& context_;
-  Date now_;
-  double wall_ = 0;
-  double awake_ = 0;
-  std::uint64_t nextOrder_ = 0;
-  std::vector<std::shared_ptr<Timer>> timers_;
-};
 
 class FakeBatteryMonitor final : public BatteryMonitoring {
  public:
@@ -86,7 +46,6 @@ class ScriptedCapturer final : public WorkspaceCapturing {
  public:
   struct Call {
     CaptureTrigger trigger;
-    std::optional<BatteryReading> battery;
     std::function<void(Snapshot)> done;
   };
 
@@ -103,7 +62,6 @@ class ScriptedCapturer final : public WorkspaceCapturing {
   bool hold = false;
   std::vector<CaptureTrigger> triggers;  // every capture asked for, in order
   std::deque<Call> held;
-  std::vector<std::string> documentPaths;  // files open in the fake workspace
 
  private:
   const EngineClock& clock_;
@@ -129,47 +87,58 @@ class FakePowerSaver final : public PowerSaving {
     ++applies;
     done(applied);
   }
-  void restore(const PowerSaverRecord& record, std::function<void()> done) override {
-    restored.push_back(record);
-    done();
-  }
-  void undo(const PowerSaverRecord& record, std::function<void(PowerSaverRecord)> done) override {
-    if (leaveAfterUndo) {
-      restored.push_back(record);
-      return done(*leaveAfterUndo);
-    }
-    PowerSaving::undo(record, std::move(done));
-  }
+  void restore(const PowerSaverRecord&, std::function<void()> done) override { done(); }
 
   PowerSaverRecord applied{
       .turnedOnLowPowerMode = true, .previousBrightness = 0.8, .dimmedTo = 0.4};
-  std::optional<PowerSaverRecord> leaveAfterUndo;
   int applies = 0;
-  std::vector<PowerSaverRecord> restored;
 };
 
 // Records every call by name; answers at once with the scripted results.
 class FakeHelper final : public HelperControlling {
  public:
-  void state(Completion<HelperState> done) override;
-  void lowPowerMode(Completion<Result<bool>> done) override;
-  void setLowPowerMode(bool on, Completion<Status> done) override;
-  void batteryHibernateMode(Completion<Result<std::int64_t>> done) override;
-  void setBatteryHibernateMode(std::int64_t mode, Completion<Status> done) override;
-  void sleepNow(Completion<Status> done) override;
+  void state(Completion<HelperState> done) override { answer("state", done, ready()); }
+  void lowPowerMode(Completion<Result<bool>> done) override {
+    answer("lowPowerMode", done, Result<bool>(false));
+  }
+  void setLowPowerMode(bool on, Completion<Status> done) override {
+    answer(on ? "setLowPowerMode on" : "setLowPowerMode off", done, Status());
+  }
+  void batteryHibernateMode(Completion<Result<std::int64_t>> done) override {
+    answer("batteryHibernateMode", done, hibernateMode);
+  }
+  void setBatteryHibernateMode(std::int64_t mode, Completion<Status> done) override {
+    answer("setBatteryHibernateMode " + std::to_string(mode), done, Status());
+  }
+  void sleepNow(Completion<Status> done) override {
+    answer("sleepNow", done, failSleep ? Status(fail("pmset sleepnow failed (1): no")) : Status());
+  }
   void beginSafeLanding(Completion<Status> done) override;
-  void endSafeLanding(Completion<Status> done) override;
-  void sleepDisabled(Completion<std::optional<bool>> done) override;
-  void removeAll(Completion<Status> done) override;
-  void updateIfOutOfDate(Completion<HelperState> done) override;
+  void endSafeLanding(Completion<Status> done) override {
+    answer("endSafeLanding", done, Status());
+  }
+  void sleepDisabled(Completion<std::optional<bool>> done) override {
+    answer("sleepDisabled", done, sleepIsDisabled);
+  }
+  void removeAll(Completion<Status> done) override { answer("removeAll", done, Status()); }
+  void updateIfOutOfDate(Completion<HelperState> done) override {
+    answer("updateIfOutOfDate", done, ready());
+  }
 
-  HelperState answerState = helper_state::Ready{};
   Result<std::int64_t> hibernateMode = std::int64_t{3};
   std::optional<bool> sleepIsDisabled;
-  bool failBegin = false, failSleep = false, failEnd = false;
+  bool failBegin = false, failSleep = false;
   std::vector<std::string> calls;
   // Sees the power-saver file at the moment beginSafeLanding is called.
   std::function<void()> onBeginSafeLanding;
+
+ private:
+  static HelperState ready() { return helper_state::Ready{}; }
+  template <class T>
+  void answer(std::string call, Completion<T>& done, std::type_identity_t<T> value) {
+    calls.push_back(std::move(call));
+    done(std::move(value));
+  }
 };
 
 class FakeSystemInfo final : public SystemInfoProviding {
@@ -193,8 +162,9 @@ class EngineHarness {
   // Delivers a reading now, then lets the engine react.
   void reading(int percent, PowerSource source, std::optional<int> minutes = std::nullopt);
   void advance(double seconds);
+  // The machine sleeps: nothing runs, and wall-clock timers that came due run on waking.
   void sleep(double seconds);
-  void poll();
+  void poll();  // runs every ready handler, and those they make ready
 
   std::optional<SnapshotSummary> captureNow();  // waits (in polls) for the answer
   std::vector<Snapshot> storedSnapshots() const;

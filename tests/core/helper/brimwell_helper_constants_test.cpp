@@ -7,20 +7,6 @@ namespace {
 
 using namespace BrimwellHelperConstants;
 
-TEST(HelperCallTest, RawValuesRoundTripInDeclarationOrderAndUnknownTextHasNoCase) {
-  const char* names[] = {
-      "helperVersion",           "lowPowerMode",  "setLowPowerMode",   "batteryHibernateMode",
-      "setBatteryHibernateMode", "sleepNow",      "beginLowPowerMode", "endLowPowerMode",
-      "beginSafeLanding",        "endSafeLanding"};
-  for (std::size_t i = 0; i < allHelperCalls.size(); ++i) {
-    EXPECT_EQ(toString(allHelperCalls[i]), names[i]);
-    EXPECT_EQ(fromString<HelperCall>(names[i]), allHelperCalls[i]);
-  }
-  EXPECT_EQ(fromString<HelperCall>("sleepnow"), std::nullopt);
-  EXPECT_EQ(fromString<HelperCall>(""), std::nullopt);
-  EXPECT_EQ(fromString<HelperCall>("sleepNow "), std::nullopt);
-}
-
 TEST(BrimwellHelperConstantsTest, TimeBudgetsFollowTheCommandCounts) {
   struct Row {
     HelperCall call;

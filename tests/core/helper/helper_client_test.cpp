@@ -37,16 +37,10 @@ class FakeDaemon {
           std::lock_guard guard(lock);
           received.push_back(line);
         }
-        std::string reply = line.empty() ? "" : answer_(line);
-        if (!reply.empty()) {
-          ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
-          ::shutdown(connection, SHUT_WR);
-          while (::read(connection, &c, 1) > 0) {
-          }
-        } else {
-          ::shutdown(connection, SHUT_WR);
-          while (::read(connection, &c, 1) > 0) {
-          }
+        const std::string reply = line.empty() ? "" : answer_(line);
+        ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
+        ::shutdown(connection, SHUT_WR);
+        while (::read(connection, &c, 1) > 0) {
         }
         ::close(connection);
       }

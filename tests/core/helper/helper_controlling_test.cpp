@@ -72,13 +72,5 @@ TEST(HelperControllingTest, DefaultsOfTheRemainingOperations) {
   EXPECT_EQ(updated, HelperState(helper_state::Ready{}));
 }
 
-TEST(HelperStateTest, UnreachableComparesItsReason) {
-  EXPECT_NE(HelperState(helper_state::Unreachable{"a"}),
-            HelperState(helper_state::Unreachable{"b"}));
-  EXPECT_EQ(HelperState(helper_state::Unreachable{"a"}),
-            HelperState(helper_state::Unreachable{"a"}));
-  EXPECT_NE(HelperState(helper_state::Ready{}), HelperState(helper_state::NotInstalled{}));
-}
-
 }  // namespace
 }  // namespace brimwell

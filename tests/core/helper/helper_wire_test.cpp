@@ -30,6 +30,8 @@ TEST(HelperWireTest, BadRequestsAreAnsweredWithAMessageAndTheIdWhenKnown) {
       {R"({"id":1.5,"op":"sleepNow"})", std::nullopt, "The request has no whole-number \"id\"."},
       {R"({"id":3})", 3, "The request has no \"op\" naming an operation."},
       {R"({"id":3,"op":"sleepnow"})", 3, "The helper has no operation named \"sleepnow\"."},
+      {R"({"id":3,"op":"sleepNow "})", 3, "The helper has no operation named \"sleepNow \"."},
+      {R"({"id":3,"op":""})", 3, "The helper has no operation named \"\"."},
       {R"({"id":4,"op":"setLowPowerMode"})", 4,
        "setLowPowerMode needs \"on\" set to true or false."},
       {R"({"id":4,"op":"setLowPowerMode","on":1})", 4,

@@ -1,8 +1,9 @@
-#include "cli/simulation/virtual_clock.h"
+#include "core/engine/manual_clock.h"
 
 #include <gtest/gtest.h>
 
 #include <asio/post.hpp>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -13,7 +14,7 @@ namespace {
 
 struct ClockFixture {
   asio::io_context context;
-  simulation::VirtualClock clock{context, *BrimwellJSON::parse("2026-03-01T12:00:00Z")};
+  ManualClock clock{context, *BrimwellJSON::parse("2026-03-01T12:00:00Z")};
   std::vector<std::string> ran;
 
   void at(double seconds, bool awake, std::string name) {
@@ -30,19 +31,22 @@ struct ClockFixture {
   }
 };
 
-TEST(VirtualClock, RunsTimersInOrderOfTheirMomentAndDrainsBetweenThem) {
+TEST(ManualClockTest, RunsTimersInOrderOfTheirMomentAndDrainsBetweenThem) {
   ClockFixture f;
   f.at(30, false, "b");
   f.at(10, true, "a");
   f.at(30, true, "c");  // same moment as b, scheduled later
   f.clock.scheduleAwake(20, [] {})->cancel();
+  f.at(-5, false, "late");  // a negative or NaN delay means the next step
+  f.at(std::nan(""), true, "nan");
+  EXPECT_TRUE(f.ran.empty());
   f.clock.advance(30);
-  EXPECT_EQ(f.ran,
-            (std::vector<std::string>{"a@10", "a posted", "b@30", "b posted", "c@30", "c posted"}));
+  EXPECT_EQ(f.ran, (std::vector<std::string>{"late@0", "late posted", "nan@0", "nan posted", "a@10",
+                                             "a posted", "b@30", "b posted", "c@30", "c posted"}));
   EXPECT_EQ(BrimwellJSON::format(f.clock.now()), "2026-03-01T12:00:30.000Z");
 }
 
-TEST(VirtualClock, SleepRunsNothingAndHoldsAwakeTimersBack) {
+TEST(ManualClockTest, SleepRunsNothingAndHoldsAwakeTimersBack) {
   ClockFixture f;
   f.at(100, false, "wall");
   f.at(100, true, "awake");
@@ -59,7 +63,7 @@ TEST(VirtualClock, SleepRunsNothingAndHoldsAwakeTimersBack) {
   EXPECT_EQ(f.ran[2], "awake@400");
 }
 
-TEST(VirtualClock, StopsEarlyWhenAsked) {
+TEST(ManualClockTest, StopsEarlyWhenAsked) {
   ClockFixture f;
   f.at(10, true, "a");
   f.at(20, true, "b");

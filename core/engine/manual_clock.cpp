@@ -1,13 +1,13 @@
-#include "cli/simulation/virtual_clock.h"
+#include "core/engine/manual_clock.h"
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
 
-namespace brimwell::simulation {
+namespace brimwell {
 
-std::shared_ptr<Cancellable> VirtualClock::add(bool awake, double seconds,
-                                               std::function<void()> body) {
+std::shared_ptr<Cancellable> ManualClock::add(bool awake, double seconds,
+                                              std::function<void()> body) {
   auto timer = std::make_shared<Timer>();
   timer->awake = awake;
   // A negative or NaN delay means the next step, never inside this call.
@@ -19,13 +19,13 @@ std::shared_ptr<Cancellable> VirtualClock::add(bool awake, double seconds,
   return timer;
 }
 
-void VirtualClock::step(double seconds, bool awake) {
+void ManualClock::step(double seconds, bool awake) {
   wall_ += seconds;
   if (awake) awake_ += seconds;
   now_ += std::chrono::nanoseconds(static_cast<std::int64_t>(std::llround(seconds * 1e9)));
 }
 
-void VirtualClock::pass(double seconds, bool awake, const std::function<bool()>& stopEarly) {
+void ManualClock::pass(double seconds, bool awake, const std::function<bool()>& stopEarly) {
   const double end = wall_ + std::max(0.0, seconds);
   for (;;) {
     drain();
@@ -56,15 +56,15 @@ void VirtualClock::pass(double seconds, bool awake, const std::function<bool()>&
   drain();
 }
 
-void VirtualClock::sleep(double seconds) {
+void ManualClock::sleep(double seconds) {
   drain();
   step(std::max(0.0, seconds), false);
 }
 
-void VirtualClock::drain() {
+void ManualClock::drain() {
   do {
     context_.restart();
   } while (context_.poll() > 0);
 }
 
-}  // namespace brimwell::simulation
+}  // namespace brimwell

@@ -1,7 +1,8 @@
-// VirtualClock: an EngineClock whose time moves only when the simulator advances it. Due timers
-// run in order of their moment (then of scheduling), and the io_context is drained before and
-// after each one, so every reaction finishes before time moves on. Wall and awake time move
-// together except during sleep(), when nothing runs. Single-threaded: the simulator's thread only.
+// ManualClock: a deterministic EngineClock for simulation and tests; time moves only when its
+// owner advances it. Due timers run in order of their moment (then of scheduling), and the
+// io_context is drained before and after each one, so every reaction finishes before time moves
+// on. Wall and awake time move together except during sleep(), when nothing runs. One thread:
+// the one that owns the io_context.
 #pragma once
 
 #include <asio/io_context.hpp>
@@ -12,11 +13,11 @@
 
 #include "core/engine/engine_clock.h"
 
-namespace brimwell::simulation {
+namespace brimwell {
 
-class VirtualClock final : public EngineClock {
+class ManualClock final : public EngineClock {
  public:
-  VirtualClock(asio::io_context& context, Date start) : context_(context), now_(start) {}
+  ManualClock(asio::io_context& context, Date start) : context_(context), now_(start) {}
 
   Date now() const override { return now_; }
   std::shared_ptr<Cancellable> schedule(double seconds, std::function<void()> body) override {
@@ -62,4 +63,4 @@ class VirtualClock final : public EngineClock {
   std::vector<std::shared_ptr<Timer>> timers_;
 };
 
-}  // namespace brimwell::simulation
+}  // namespace brimwell
