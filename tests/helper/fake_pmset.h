@@ -16,8 +16,7 @@ namespace brimwell {
 class FakePmset {
  public:
   FakePmset() {
-    std::filesystem::copy_file(std::filesystem::path(__FILE__).parent_path() / "fake_pmset.sh",
-                               path());
+    std::filesystem::copy_file(BRIMWELL_FAKE_PMSET, path());
     std::filesystem::permissions(path(), std::filesystem::perms(0755));
   }
 
