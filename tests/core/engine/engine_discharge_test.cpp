@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "core/storage/atomic_file.h"
+#include "core/storage/brimwell_json.h"
 #include "tests/core/engine/engine_harness.h"
 
 namespace brimwell {
@@ -267,6 +269,34 @@ TEST(EngineDischargeTest, ACrashStyleRestartOffersTheLastSnapshotAndPinsIt) {
   h.engine->dismissPendingRestore();
   EXPECT_EQ(h.journal()->pendingRestoreKind, std::nullopt);
   EXPECT_EQ(h.journal()->pinnedSnapshotID, lastID);
+}
+
+TEST(EngineDischargeTest, AReleaseThatLeavesSomethingKeepsItAndRetriesEveryFiveMinutes) {
+  EngineHarness h;
+  // A crash left power saving on, with Safe Landing's hibernate mode still switched.
+  const PowerSaverRecord held{true, 0.8, 0.4, 3};
+  ASSERT_TRUE(AtomicFile::write(*BrimwellJSON::encode(held), h.paths.powerSaverRecord()));
+  h.powerSaver->undosLeavingDimming = 1;
+  h.helper->failEnd = true;
+  h.start();
+  h.reading(60, PowerSource::ac);
+  h.advance(45);
+  // Low Power Mode is back; the dimming and the hibernate mode stay noted, on disk and in state.
+  const PowerSaverRecord left{false, 0.8, 0.4, 3};
+  EXPECT_EQ(h.powerSaverFile(), left);
+  EXPECT_EQ(h.engine->state().powerSaver, left);
+  EXPECT_EQ(h.powerSaver->undos, 1);
+
+  h.helper->failEnd = false;
+  h.advance(BrimwellEngine::undoRetryInterval - 1);
+  EXPECT_EQ(h.powerSaver->undos, 1) << "retried before five minutes";
+  h.advance(2);
+  EXPECT_EQ(h.powerSaver->undos, 2);
+  EXPECT_EQ(h.powerSaverFile(), std::nullopt);
+  EXPECT_EQ(h.engine->state().powerSaver, PowerSaverRecord::none());
+
+  h.advance(BrimwellEngine::undoRetryInterval * 2);
+  EXPECT_EQ(h.powerSaver->undos, 2) << "retried with nothing left";
 }
 
 }  // namespace

@@ -88,7 +88,16 @@ class FakePowerSaver final : public PowerSaving {
     done(applied);
   }
   void restore(const PowerSaverRecord&, std::function<void()> done) override { done(); }
+  // The first `undosLeavingDimming` undos can't put the brightness back.
+  void undo(const PowerSaverRecord& record, std::function<void(PowerSaverRecord)> done) override {
+    ++undos;
+    PowerSaverRecord left = PowerSaverRecord::none();
+    if (undos <= undosLeavingDimming) left.previousBrightness = record.previousBrightness;
+    if (undos <= undosLeavingDimming) left.dimmedTo = record.dimmedTo;
+    done(left);
+  }
 
+  int undosLeavingDimming = 0, undos = 0;
   PowerSaverRecord applied{
       .turnedOnLowPowerMode = true, .previousBrightness = 0.8, .dimmedTo = 0.4};
   int applies = 0;
@@ -115,7 +124,8 @@ class FakeHelper final : public HelperControlling {
   }
   void beginSafeLanding(Completion<Status> done) override;
   void endSafeLanding(Completion<Status> done) override {
-    answer("endSafeLanding", done, Status());
+    answer("endSafeLanding", done,
+           failEnd ? Status(fail("pmset -b hibernatemode failed")) : Status());
   }
   void sleepDisabled(Completion<std::optional<bool>> done) override {
     answer("sleepDisabled", done, sleepIsDisabled);
@@ -127,7 +137,7 @@ class FakeHelper final : public HelperControlling {
 
   Result<std::int64_t> hibernateMode = std::int64_t{3};
   std::optional<bool> sleepIsDisabled;
-  bool failBegin = false, failSleep = false;
+  bool failBegin = false, failSleep = false, failEnd = false;
   std::vector<std::string> calls;
   // Sees the power-saver file at the moment beginSafeLanding is called.
   std::function<void()> onBeginSafeLanding;
