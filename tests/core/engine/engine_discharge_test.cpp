@@ -299,5 +299,26 @@ TEST(EngineDischargeTest, AReleaseThatLeavesSomethingKeepsItAndRetriesEveryFiveM
   EXPECT_EQ(h.powerSaver->undos, 2) << "retried with nothing left";
 }
 
+TEST(EngineDischargeTest, RemovingTheHelperForgetsOnlyWhatTheHelperAloneCouldUndo) {
+  for (const bool removes : {true, false}) {
+    SCOPED_TRACE(removes);
+    EngineHarness h;
+    const PowerSaverRecord held{true, 0.8, 0.4, 3};
+    ASSERT_TRUE(AtomicFile::write(*BrimwellJSON::encode(held), h.paths.powerSaverRecord()));
+    h.helper->failRemove = !removes;
+    h.start();
+    std::optional<Status> result;
+    h.engine->removeHelper([&](Status removed) { result = std::move(removed); });
+    h.poll();
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->has_value(), removes);
+    // The dimming stays to be undone here; Low Power Mode and the hibernate mode went with it.
+    const PowerSaverRecord expected =
+        removes ? PowerSaverRecord{false, 0.8, 0.4, std::nullopt} : held;
+    EXPECT_EQ(h.powerSaverFile(), expected);
+    EXPECT_EQ(h.engine->state().powerSaver, expected);
+  }
+}
+
 }  // namespace
 }  // namespace brimwell

@@ -130,14 +130,16 @@ class FakeHelper final : public HelperControlling {
   void sleepDisabled(Completion<std::optional<bool>> done) override {
     answer("sleepDisabled", done, sleepIsDisabled);
   }
-  void removeAll(Completion<Status> done) override { answer("removeAll", done, Status()); }
+  void removeAll(Completion<Status> done) override {
+    answer("removeAll", done, failRemove ? Status(fail("The helper can't be removed.")) : Status());
+  }
   void updateIfOutOfDate(Completion<HelperState> done) override {
     answer("updateIfOutOfDate", done, ready());
   }
 
   Result<std::int64_t> hibernateMode = std::int64_t{3};
   std::optional<bool> sleepIsDisabled;
-  bool failBegin = false, failSleep = false, failEnd = false;
+  bool failBegin = false, failSleep = false, failEnd = false, failRemove = false;
   std::vector<std::string> calls;
   // Sees the power-saver file at the moment beginSafeLanding is called.
   std::function<void()> onBeginSafeLanding;
