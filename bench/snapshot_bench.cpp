@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/plain_write.h"
 #include "core/snapshots/snapshot_id.h"
 #include "core/snapshots/snapshot_store.h"
 #include "core/snapshots/snapshot_writer.h"
@@ -220,32 +221,15 @@ int main(int argc, char** argv) {
   fs::create_directories(saving.folder());
   const fs::path plainTarget = saving.folder() / "plain.json",
                  plainTemp = saving.folder() / ".plain.tmp";
-  // write+fsync+rename of the encoded bytes, and with `flushDirectory` also the directory flush
-  // that the store's writer makes for the rename to be durable.
-  const auto plainWrite = [&](bool flushDirectory) {
-    const int fd = ::open(plainTemp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    std::size_t done = 0;
-    while (done < encoded.size()) {
-      const ssize_t count = ::write(fd, encoded.data() + done, encoded.size() - done);
-      if (count <= 0) std::abort();
-      done += static_cast<std::size_t>(count);
-    }
-    ::fsync(fd);
-    ::close(fd);
-    ::rename(plainTemp.c_str(), plainTarget.c_str());
-    if (flushDirectory) {
-      const int dir = ::open(saving.folder().c_str(), O_RDONLY | O_CLOEXEC);
-      ::fsync(dir);
-      ::close(dir);
-    }
-  };
   double saveTime = 0, plainTime = 0, plainFlushedTime = 0;
   for (int repeat = 0; repeat < 3; ++repeat) {
     saveTime += medianSeconds(9, [&] {
       if (!saving.save(large)) std::abort();
     });
-    plainTime += medianSeconds(9, [&] { plainWrite(false); });
-    plainFlushedTime += medianSeconds(9, [&] { plainWrite(true); });
+    plainTime +=
+        medianSeconds(9, [&] { bench::plainWrite(encoded, plainTemp, plainTarget, false); });
+    plainFlushedTime +=
+        medianSeconds(9, [&] { bench::plainWrite(encoded, plainTemp, plainTarget, true); });
   }
   const AtomicFile::ByteSink discard = [](std::string_view) { return Status(); };
   const double writerTime = medianSeconds(9, [&] { (void)SnapshotWriter::write(large, discard); });

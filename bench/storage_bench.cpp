@@ -3,8 +3,6 @@
 // bytes, and with the same plus the directory flush that makes the rename durable: the flush is
 // the only extra cost the writer is allowed, so against the second it must cost nothing more.
 #include <benchmark/benchmark.h>
-#include <fcntl.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/plain_write.h"
 #include "core/storage/atomic_file.h"
 #include "core/storage/brimwell_json.h"
 
@@ -53,31 +52,15 @@ void BM_AtomicWrite(benchmark::State& state) {
 }
 
 // A plain write + fsync + rename, and with `flushDirectory` also the directory flush.
-void plainWrite(benchmark::State& state, bool flushDirectory) {
+void plainWrites(benchmark::State& state, bool flushDirectory) {
   const std::string data(static_cast<std::size_t>(state.range(0)), 'x');
   const auto target = benchDirectory() / "plain.json";
   const auto temporary = benchDirectory() / ".plain.json.tmp";
-  for (auto _ : state) {
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    std::size_t done = 0;
-    while (done < data.size()) {
-      const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-      if (n <= 0) break;
-      done += static_cast<std::size_t>(n);
-    }
-    ::fsync(fd);
-    ::close(fd);
-    ::rename(temporary.c_str(), target.c_str());
-    if (flushDirectory) {
-      const int dir = ::open(benchDirectory().c_str(), O_RDONLY | O_CLOEXEC);
-      ::fsync(dir);
-      ::close(dir);
-    }
-  }
+  for (auto _ : state) bench::plainWrite(data, temporary, target, flushDirectory);
 }
 
-void BM_PlainWriteFsyncRename(benchmark::State& state) { plainWrite(state, false); }
-void BM_PlainWriteFsyncRenameDirFsync(benchmark::State& state) { plainWrite(state, true); }
+void BM_PlainWriteFsyncRename(benchmark::State& state) { plainWrites(state, false); }
+void BM_PlainWriteFsyncRenameDirFsync(benchmark::State& state) { plainWrites(state, true); }
 
 constexpr int kRounds = 5;
 const char* const kSizes[] = {"4KiB", "1MiB"};
