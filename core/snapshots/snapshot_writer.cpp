@@ -73,11 +73,13 @@ class Writer {
  public:
   explicit Writer(const AtomicFile::ByteSink& sink) : sink_(sink) { out_.reserve(2 * kPieceBytes); }
 
-  // Hands what is buffered to the sink once a piece has gathered (or always, at the `end`).
-  void flush(bool end = false) {
-    if (out_.size() < kPieceBytes && !(end && !out_.empty())) return;
-    if (Status sent = sink_(out_); !sent) throw SinkFailed{std::move(sent).error()};
-    out_.clear();
+  // Hands what is buffered to the sink once a whole piece has gathered.
+  void flushPiece() {
+    if (out_.size() >= kPieceBytes) send();
+  }
+  // Hands the rest to the sink, at the end of the text.
+  void finish() {
+    if (!out_.empty()) send();
   }
 
   // `bytes` as a Base64 string, encoded a slice at a time (whole groups of three bytes, so the
@@ -87,7 +89,7 @@ class Writer {
     out_.push_back('"');
     for (std::size_t at = 0; at < bytes.size(); at += kSlice) {
       Base64::encodeAppending(bytes.subspan(at, std::min(kSlice, bytes.size() - at)), out_);
-      flush();
+      flushPiece();
     }
     out_.push_back('"');
     needComma_ = true;
@@ -190,7 +192,7 @@ class Writer {
     for (std::size_t i = 0; i < values.size(); ++i) {
       if (i > 0) out_.push_back(',');
       element(values[i]);
-      flush();
+      flushPiece();
     }
     out_.push_back(']');
     needComma_ = true;
@@ -215,6 +217,11 @@ class Writer {
   }
 
  private:
+  void send() {
+    if (Status sent = sink_(out_); !sent) throw SinkFailed{std::move(sent).error()};
+    out_.clear();
+  }
+
   const AtomicFile::ByteSink& sink_;
   std::string out_;
   bool needComma_ = false;  // a value was just completed inside the innermost object
@@ -376,7 +383,7 @@ Status write(const Snapshot& snapshot, const AtomicFile::ByteSink& sink) {
   try {
     Writer writer(sink);
     write(writer, snapshot);
-    writer.flush(true);
+    writer.finish();
     return {};
   } catch (const NotRepresentable& failure) {
     return fail("The number " + std::to_string(failure.value) + " can't be written as JSON.");
