@@ -88,12 +88,13 @@ class FakePowerSaver final : public PowerSaving {
     done(applied);
   }
   void restore(const PowerSaverRecord&, std::function<void()> done) override { done(); }
-  // The first `undosLeavingDimming` undos can't put the brightness back.
+  // The first `undosLeavingDimming` undos can't put the brightness back; later ones undo as the
+  // real default does.
   void undo(const PowerSaverRecord& record, std::function<void(PowerSaverRecord)> done) override {
-    ++undos;
+    if (++undos > undosLeavingDimming) return PowerSaving::undo(record, std::move(done));
     PowerSaverRecord left = PowerSaverRecord::none();
-    if (undos <= undosLeavingDimming) left.previousBrightness = record.previousBrightness;
-    if (undos <= undosLeavingDimming) left.dimmedTo = record.dimmedTo;
+    left.previousBrightness = record.previousBrightness;
+    left.dimmedTo = record.dimmedTo;
     done(left);
   }
 
