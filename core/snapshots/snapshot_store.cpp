@@ -10,9 +10,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
 
+#include "core/snapshots/file_bytes.h"
 #include "core/snapshots/snapshot_id.h"
 #include "core/snapshots/snapshot_reader.h"
 #include "core/snapshots/snapshot_writer.h"
@@ -26,6 +25,11 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr std::string_view kExtension = ".json";
+// Strings longer than this are left out before the summary probe parses a file. None the probe
+// reads is nearly this long; a clipboard's Base64 usually is.
+constexpr std::size_t kLongString = 64 * 1024;
+static_assert(FileBytes::padding >= SummaryProbe::padding &&
+              FileBytes::padding >= SnapshotReader::padding);
 
 // The names in `directory`, or nothing when it can't be listed.
 std::optional<std::vector<std::string>> listNames(const fs::path& directory) {
@@ -55,44 +59,6 @@ bool isPlainFile(const fs::path& path) {
 Date modificationDate(const struct stat& status) {
   return Date(std::chrono::seconds(status.st_mtim.tv_sec) +
               std::chrono::nanoseconds(status.st_mtim.tv_nsec));
-}
-
-// A whole file's bytes, with SummaryProbe::padding spare bytes allocated behind the end so the
-// probe reads them in place. The buffer is not zero-filled first: every byte of `size` is read.
-struct FileBytes {
-  std::unique_ptr<char[]> data;
-  std::size_t size = 0;
-  std::size_t allocated = 0;
-  std::string_view view() const { return {data.get(), size}; }
-};
-
-// The whole file, or nothing when it can't be read.
-std::optional<FileBytes> readWholeFile(const fs::path& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return std::nullopt;
-  struct stat status {};
-  FileBytes bytes;
-  bool ok = ::fstat(fd, &status) == 0;
-  std::size_t room = ok ? static_cast<std::size_t>(status.st_size) + 1 : 0;  // +1 detects growth
-  if (ok) bytes.data = std::make_unique_for_overwrite<char[]>(room + SummaryProbe::padding);
-  while (ok) {
-    if (bytes.size == room) {  // the file grew since fstat: move to a buffer twice as large
-      auto larger = std::make_unique_for_overwrite<char[]>(room * 2 + SummaryProbe::padding);
-      std::memcpy(larger.get(), bytes.data.get(), bytes.size);
-      bytes.data = std::move(larger);
-      room *= 2;
-    }
-    const ssize_t count = ::read(fd, bytes.data.get() + bytes.size, room - bytes.size);
-    if (count < 0 && errno == EINTR) continue;
-    if (count < 0) ok = false;
-    if (count <= 0) break;
-    bytes.size += static_cast<std::size_t>(count);
-  }
-  ::close(fd);
-  if (!ok) return std::nullopt;
-  bytes.allocated = room + SummaryProbe::padding;
-  std::memset(bytes.data.get() + bytes.size, 0, bytes.allocated - bytes.size);
-  return bytes;
 }
 
 // The stem of a snapshot file name, or nothing when the name isn't identifier + ".json".
@@ -197,14 +163,14 @@ std::optional<Snapshot> SnapshotStore::decodeOrSetAside(const std::string& id,
 
 std::optional<Snapshot> SnapshotStore::load(const std::string& id) {
   if (!SnapshotID::isValid(id)) return std::nullopt;
-  const auto bytes = readWholeFile(fileOf(id));
+  const auto bytes = FileBytes::read(fileOf(id));
   if (!bytes) return std::nullopt;
   return decodeOrSetAside(id, bytes->view(), bytes->allocated);
 }
 
 std::optional<Snapshot> SnapshotStore::latest() {
   for (const auto& id : ids()) {
-    const auto bytes = readWholeFile(fileOf(id));
+    const auto bytes = FileBytes::read(fileOf(id));
     if (!bytes) continue;
     if (auto snapshot = decodeOrSetAside(id, bytes->view(), bytes->allocated)) return snapshot;
   }
@@ -246,9 +212,16 @@ std::optional<SnapshotSummary> SnapshotStore::summary(const Listed& listed) {
       return it->second.summary;
     }
   }
-  const auto bytes = readWholeFile(fileOf(listed.id));
+  // A clipboard's Base64 is left out while reading: the probe skips it anyway. Only when the
+  // probe fails on the shortened text is the whole file read, so the failure is the file's own.
+  auto bytes = FileBytes::readSkippingLongStrings(fileOf(listed.id), kLongString);
   if (!bytes) return std::nullopt;
-  const auto probe = SummaryProbe::decode(bytes->view(), bytes->allocated);
+  auto probe = SummaryProbe::decode(bytes->view(), bytes->allocated);
+  if (!probe && bytes->shortened) {
+    bytes = FileBytes::read(fileOf(listed.id));
+    if (!bytes) return std::nullopt;
+    probe = SummaryProbe::decode(bytes->view(), bytes->allocated);
+  }
   if (!probe) {
     setAside(listed.id, bytes->view());
     return std::nullopt;

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "core/snapshots/snapshot_id.h"
@@ -199,6 +200,50 @@ TEST_F(SnapshotStoreTest, UndecodableFilesAreSetAsideUnlessANewerSchemaWroteThem
   writeFile(fileOf(other), R"({"schema":1,"meta":{}})");
   EXPECT_EQ(store.latestSummary(), std::nullopt);
   EXPECT_TRUE(fs::exists(corrupt / (other + ".json")));
+}
+
+// The probe reads files with long strings left out; what it reads from them must not change.
+TEST_F(SnapshotStoreTest, SummariesOfFilesWithLongStringsEqualTheFullSnapshots) {
+  const std::string longPath = "/Users/ann/" + std::string(100'000, 'p');
+  std::vector<std::uint8_t> clipboard(200'000);
+  for (std::size_t i = 0; i < clipboard.size(); ++i) clipboard[i] = static_cast<std::uint8_t>(i);
+  const struct {
+    const char* what;
+    std::function<void(Snapshot&)> change;
+  } cases[] = {
+      {"a large clipboard",
+       [&](Snapshot& s) {
+         s.clipboard = ClipboardRecord({{{"x", clipboard}}});
+       }},
+      {"a long document URL the probe reads",
+       [&](Snapshot& s) { s.apps[0].windows[0].documentURL = "file://" + longPath; }},
+      {"a long rescued path the probe reads", [&](Snapshot& s) { s.rescued[0].path = longPath; }},
+      {"a long title that isn't ASCII",
+       [&](Snapshot& s) { s.apps[0].windows[0].title = longPath + "\u00e9"; }},
+  };
+  for (const auto& c : cases) {
+    Snapshot snapshot = testing::richSnapshot(now);
+    c.change(snapshot);
+    ASSERT_TRUE(store.save(snapshot)) << c.what;
+    SnapshotStore cold(BrimwellPaths{dir.path() / "Support", dir.path() / "Rescued"});
+    EXPECT_EQ(cold.summaries(), std::vector{SnapshotSummary(*store.load(snapshot.id))}) << c.what;
+  }
+
+  // A failure is judged on the whole file: one from a newer schema is spared, others set aside.
+  Snapshot snapshot = testing::richSnapshot(now);
+  snapshot.clipboard = ClipboardRecord({{{"x", clipboard}}});
+  std::string text = *BrimwellJSON::encode(snapshot);
+  text.replace(text.find("\"watch\""), 7, "\"often\"");
+  for (const bool newer : {true, false}) {
+    if (newer)
+      text.replace(text.find("\"schema\":1"), 10, "\"schema\":2");
+    else
+      text.replace(text.find("\"schema\":2"), 10, "\"schema\":1");
+    writeFile(fileOf(snapshot.id), text);
+    EXPECT_EQ(store.summaries().size(), 0u);
+    EXPECT_EQ(fs::exists(fileOf(snapshot.id)), newer);
+  }
+  EXPECT_EQ(readFile(store.corruptFolder() / (snapshot.id + ".json")), text);
 }
 
 TEST_F(SnapshotStoreTest, CachedSummaryFollowsSizeAndModificationTime) {
