@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <span>
 
+#include "core/storage/ascii_text.h"
 #include "core/storage/base64.h"
 #include "core/storage/brimwell_json.h"
 
@@ -58,17 +59,6 @@ bool isValidUTF8(std::string_view text) {
   return true;
 }
 
-// True when `text` is printable ASCII without a quote or backslash: nothing in it is escaped.
-bool isPlainASCII(std::string_view text) {
-  unsigned char unusual = 0;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    unusual |=
-        static_cast<unsigned char>((byte < 0x20) | (byte >= 0x80) | (byte == '"') | (byte == '\\'));
-  }
-  return unusual == 0;
-}
-
 class Writer {
  public:
   explicit Writer(const AtomicFile::ByteSink& sink) : sink_(sink) { out_.reserve(2 * kPieceBytes); }
@@ -96,7 +86,7 @@ class Writer {
   }
 
   void string(std::string_view text) {
-    if (isPlainASCII(text)) {  // most text: copied as it is
+    if (AsciiText::needsNoJsonEscape(text)) {  // most text: copied as it is
       out_.push_back('"');
       out_.append(text);
       out_.push_back('"');
