@@ -1,7 +1,10 @@
 #include "core/snapshots/snapshot_writer.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <memory>
 #include <nlohmann/json.hpp>
 #include <span>
 
@@ -59,9 +62,43 @@ bool isValidUTF8(std::string_view text) {
   return true;
 }
 
+// The text gathered for the next piece. Every append is inline and checks for room once.
+class PieceText {
+ public:
+  PieceText() : data_(std::make_unique_for_overwrite<char[]>(2 * kPieceBytes)) {}
+
+  void put(char c) { *extend(1) = c; }
+  void put(std::string_view text) { std::memcpy(extend(text.size()), text.data(), text.size()); }
+  // `count` more bytes at the end, for the caller to fill.
+  char* extend(std::size_t count) {
+    if (size_ + count > capacity_) [[unlikely]]
+      enlarge(size_ + count);
+    char* at = data_.get() + size_;
+    size_ += count;
+    return at;
+  }
+  // Gives back the unused end of what `extend` gave.
+  void shrink(std::size_t count) { size_ -= count; }
+
+  std::string_view view() const { return {data_.get(), size_}; }
+  std::size_t size() const { return size_; }
+  void clear() { size_ = 0; }
+
+ private:
+  void enlarge(std::size_t needed) {
+    capacity_ = std::max(needed, 2 * capacity_);
+    auto larger = std::make_unique_for_overwrite<char[]>(capacity_);
+    std::memcpy(larger.get(), data_.get(), size_);
+    data_ = std::move(larger);
+  }
+
+  std::unique_ptr<char[]> data_;
+  std::size_t size_ = 0, capacity_ = 2 * kPieceBytes;
+};
+
 class Writer {
  public:
-  explicit Writer(const AtomicFile::ByteSink& sink) : sink_(sink) { out_.reserve(2 * kPieceBytes); }
+  explicit Writer(const AtomicFile::ByteSink& sink) : sink_(sink) {}
 
   // Hands what is buffered to the sink once a whole piece has gathered.
   void flushPiece() {
@@ -69,95 +106,103 @@ class Writer {
   }
   // Hands the rest to the sink, at the end of the text.
   void finish() {
-    if (!out_.empty()) send();
+    if (out_.size() > 0) send();
   }
 
   // `bytes` as a Base64 string, encoded a slice at a time (whole groups of three bytes, so the
   // slices' text is the text of the whole) and never held whole.
   void base64(std::span<const std::uint8_t> bytes) {
     constexpr std::size_t kSlice = kPieceBytes / 4 * 3;
-    out_.push_back('"');
+    out_.put('"');
     for (std::size_t at = 0; at < bytes.size(); at += kSlice) {
-      Base64::encodeAppending(bytes.subspan(at, std::min(kSlice, bytes.size() - at)), out_);
+      const auto slice = bytes.subspan(at, std::min(kSlice, bytes.size() - at));
+      Base64::encodeTo(slice, out_.extend(Base64::encodedSize(slice.size())));
       flushPiece();
     }
-    out_.push_back('"');
+    out_.put('"');
     needComma_ = true;
   }
 
   void string(std::string_view text) {
     if (AsciiText::needsNoJsonEscape(text)) {  // most text: copied as it is
-      out_.push_back('"');
-      out_.append(text);
-      out_.push_back('"');
+      char* at = out_.extend(text.size() + 2);
+      at[0] = '"';
+      std::memcpy(at + 1, text.data(), text.size());
+      at[text.size() + 1] = '"';
       needComma_ = true;
       return;
     }
     if (!isValidUTF8(text)) {  // the shared encoder's replacement of invalid bytes
-      out_ += BrimwellJSON::dump(Json(std::string(text)));
+      out_.put(BrimwellJSON::dump(Json(std::string(text))));
       needComma_ = true;
       return;
     }
-    out_.push_back('"');
+    out_.put('"');
     std::size_t plain = 0;  // start of the run of bytes copied unchanged
     for (std::size_t i = 0; i < text.size(); ++i) {
       const unsigned char c = static_cast<unsigned char>(text[i]);
       if (c >= 0x20 && c != '"' && c != '\\') continue;
-      out_.append(text.substr(plain, i - plain));
+      out_.put(text.substr(plain, i - plain));
       plain = i + 1;
       switch (c) {
         case '"':
-          out_ += "\\\"";
+          out_.put("\\\"");
           break;
         case '\\':
-          out_ += "\\\\";
+          out_.put("\\\\");
           break;
         case '\b':
-          out_ += "\\b";
+          out_.put("\\b");
           break;
         case '\t':
-          out_ += "\\t";
+          out_.put("\\t");
           break;
         case '\n':
-          out_ += "\\n";
+          out_.put("\\n");
           break;
         case '\f':
-          out_ += "\\f";
+          out_.put("\\f");
           break;
         case '\r':
-          out_ += "\\r";
+          out_.put("\\r");
           break;
         default: {
           static constexpr char kHex[] = "0123456789abcdef";
-          out_ += "\\u00";
-          out_.push_back(kHex[c >> 4]);
-          out_.push_back(kHex[c & 0x0F]);
+          const char escaped[] = {'\\', 'u', '0', '0', kHex[c >> 4], kHex[c & 0x0F]};
+          out_.put({escaped, sizeof escaped});
         }
       }
     }
-    out_.append(text.substr(plain));
-    out_.push_back('"');
+    out_.put(text.substr(plain));
+    out_.put('"');
     needComma_ = true;
   }
 
   void integer(std::int64_t value) {
-    char buffer[24];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
-    out_.append(buffer, result.ptr);
+    char* at = out_.extend(24);
+    out_.shrink(at + 24 - std::to_chars(at, at + 24, value).ptr);
     needComma_ = true;
   }
 
   void number(double value) {
     if (!std::isfinite(value)) throw NotRepresentable{value};
-    char buffer[64];
-    // The shortest form that reads back exactly, written as the shared encoder writes it.
-    char* end = nlohmann::detail::to_chars(buffer, buffer + sizeof buffer, value);
-    out_.append(buffer, static_cast<std::size_t>(end - buffer));
+    char* at = out_.extend(64);
+    char* end;
+    if (std::abs(value) < 1e15 && value == std::trunc(value) &&
+        !(value == 0 && std::signbit(value))) {
+      // A whole number, as the shared encoder writes one: its digits and ".0".
+      end = std::to_chars(at, at + 64, static_cast<std::int64_t>(value)).ptr;
+      end = std::copy_n(".0", 2, end);
+    } else {
+      // The shortest form that reads back exactly, written as the shared encoder writes it.
+      end = nlohmann::detail::to_chars(at, at + 64, value);
+    }
+    out_.shrink(at + 64 - end);
     needComma_ = true;
   }
 
   void boolean(bool value) {
-    out_ += value ? "true" : "false";
+    out_.put(value ? "true" : "false");
     needComma_ = true;
   }
   void date(Date value) { string(BrimwellJSON::format(value)); }
@@ -169,51 +214,54 @@ class Writer {
   // An object; `body` writes its members with keys in ascending code-point order.
   template <class Body>
   void object(Body&& body) {
-    out_.push_back('{');
+    out_.put('{');
     needComma_ = false;
     body();
-    out_.push_back('}');
+    out_.put('}');
     needComma_ = true;
   }
 
   template <class T, class Element>
   void array(const std::vector<T>& values, Element&& element) {
-    out_.push_back('[');
+    out_.put('[');
     for (std::size_t i = 0; i < values.size(); ++i) {
-      if (i > 0) out_.push_back(',');
+      if (i > 0) out_.put(',');
       element(values[i]);
       flushPiece();
     }
-    out_.push_back(']');
+    out_.put(']');
     needComma_ = true;
   }
 
   // Starts the member named `name`, a key that needs no escaping.
   Writer& key(std::string_view name) {
-    if (needComma_) out_.push_back(',');
-    out_.push_back('"');
-    out_ += name;
-    out_ += "\":";
+    char* at = out_.extend(name.size() + 4);
+    if (needComma_) *at++ = ',';
+    *at++ = '"';
+    at = std::copy(name.begin(), name.end(), at);
+    *at++ = '"';
+    *at++ = ':';
+    if (!needComma_) out_.shrink(1);
     needComma_ = false;
     return *this;
   }
   // Starts the member named by any text.
   Writer& anyKey(std::string_view name) {
-    if (needComma_) out_.push_back(',');
+    if (needComma_) out_.put(',');
     string(name);
-    out_.push_back(':');
+    out_.put(':');
     needComma_ = false;
     return *this;
   }
 
  private:
   void send() {
-    if (Status sent = sink_(out_); !sent) throw SinkFailed{std::move(sent).error()};
+    if (Status sent = sink_(out_.view()); !sent) throw SinkFailed{std::move(sent).error()};
     out_.clear();
   }
 
   const AtomicFile::ByteSink& sink_;
-  std::string out_;
+  PieceText out_;
   bool needComma_ = false;  // a value was just completed inside the innermost object
 };
 

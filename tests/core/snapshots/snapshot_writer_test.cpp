@@ -23,8 +23,26 @@ TEST(SnapshotWriterTest, WritesTheSharedEncodersBytesForAwkwardValues) {
                                "\xC3\xA9t\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80",
                                "bad \xC3 \xFF \xED\xA0\x80 \xF4\x90\x80\x80 \xC0\xAF end",
                                "\xE2\x82"};
-  const double numbers[] = {0.0,  -0.0, 1.0,   -2.5,   0.1,        1e15,    1e16, 1e21,
-                            1e-4, 1e-5, 3e300, 5e-324, 123456.789, 1.0 / 3, 800,  -1e-7};
+  const double numbers[] = {0.0,
+                            -0.0,
+                            1.0,
+                            -2.5,
+                            0.1,
+                            1e15,
+                            1e16,
+                            1e21,
+                            1e-4,
+                            1e-5,
+                            3e300,
+                            5e-324,
+                            123456.789,
+                            1.0 / 3,
+                            800,
+                            -1e-7,
+                            -123,
+                            999'999'999'999'999,
+                            -999'999'999'999'999,
+                            1e15 - 0.5};
   std::mt19937 random(11);
   for (int round = 0; round < 40; ++round) {
     Snapshot snapshot = testing::richSnapshot();
