@@ -1,10 +1,12 @@
 // The snapshot decoders: the store's reader (clipboard read in place) agrees with the shared
-// decoder on every input, value and error alike, and the round trip is stable.
+// decoder on every input, value and error alike, and the round trip is stable; the store's
+// writer gives the shared encoder's exact text for every snapshot that decodes.
 #include <cstring>
 #include <vector>
 
 #include "core/snapshots/snapshot.h"
 #include "core/snapshots/snapshot_reader.h"
+#include "core/snapshots/snapshot_writer.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace brimwell;
@@ -12,6 +14,10 @@ using namespace brimwell;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const auto text = fuzz::textOf(data, size);
   auto shared = fuzz::checkRoundTrip<Snapshot>(text);
+  if (shared) {
+    fuzz::check(SnapshotWriter::encode(*shared) == BrimwellJSON::encode(*shared),
+                "the writer gives the shared encoder's text");
+  }
 
   // The reader may read `padding` bytes past the text when told they are there.
   std::vector<char> padded(size + SnapshotReader::padding, '\0');
