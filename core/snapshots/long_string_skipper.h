@@ -40,7 +40,7 @@ class LongStringSkipper {
   bool inString_ = false;
   bool leavingOut_ = false;      // the current string's content is being left out
   std::size_t open_ = 0;         // offset of the current string's opening quote
-  std::size_t backslashes_ = 0;  // backslashes that end the current string's scanned content
+  std::size_t backslashes_ = 0;  // backslashes that end the scanned text
   bool shortened_ = false;
   bool faithful_ = true;
 };
