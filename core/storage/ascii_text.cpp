@@ -7,21 +7,23 @@ namespace brimwell::AsciiText {
 namespace {
 
 using Bytes = signed char __attribute__((vector_size(16)));
+using UnsignedBytes = unsigned char __attribute__((vector_size(16)));
 
 template <bool kJsonPlain>
 bool isAccepted(unsigned char byte) {
   return byte >= 0x20 && byte <= 0x7F && (!kJsonPlain || (byte != '"' && byte != '\\'));
 }
 
-// A lane set for every rejected byte of `bytes`. Shifted by 0x60, the accepted range 0x20..0x7F
-// becomes -128..-33 in signed bytes, so one comparison finds the rest.
+// A lane set for every rejected byte of `bytes`. Shifted by 0x60 (wrapping, unsigned), the
+// accepted range 0x20..0x7F becomes -128..-33 read as signed bytes, so one comparison finds the
+// rest.
 template <bool kJsonPlain>
 Bytes rejected(const char* bytes) {
-  Bytes v;
+  UnsignedBytes v;
   std::memcpy(&v, bytes, sizeof v);
-  Bytes bad =
-      static_cast<Bytes>(v + static_cast<signed char>(0x60)) > static_cast<signed char>(-33);
-  if constexpr (kJsonPlain) bad |= (v == '"') | (v == '\\');
+  const auto shifted = reinterpret_cast<Bytes>(v + static_cast<unsigned char>(0x60));
+  Bytes bad = shifted > static_cast<signed char>(-33);
+  if constexpr (kJsonPlain) bad |= reinterpret_cast<Bytes>((v == '"') | (v == '\\'));
   return bad;
 }
 
