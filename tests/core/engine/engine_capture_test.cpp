@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/core/engine/engine_harness.h"
 
 namespace brimwell {
@@ -62,9 +64,10 @@ TEST(EngineCaptureTest, TheWatchdogCountsAwakeTimeOnlyAndDropsALateResult) {
   h.advance(1);
   ASSERT_TRUE(answer);
   EXPECT_EQ(*answer, std::nullopt);
-  EXPECT_EQ(h.events.back(),
-            "captureFailed Remembering your workspace took longer than 90 seconds, so Brimwell set "
-            "it aside. An app may not be answering.");
+  const std::vector<std::string> told = {
+      "captureFailed Remembering your workspace took longer than 90 seconds, so Brimwell set it "
+      "aside. An app may not be answering."};
+  EXPECT_EQ(h.events, told);
 
   // The capturer answers at 95 seconds: the snapshot is dropped, not stored.
   h.advance(5);
@@ -72,6 +75,7 @@ TEST(EngineCaptureTest, TheWatchdogCountsAwakeTimeOnlyAndDropsALateResult) {
   h.poll();
   EXPECT_TRUE(h.storedSnapshots().empty());
   EXPECT_FALSE(h.engine->state().isWorking);
+  EXPECT_EQ(h.events, told);
 }
 
 TEST(EngineCaptureTest, LandingAbandonsALightCaptureAndItsWaitersGetTheLandingSnapshot) {
@@ -157,6 +161,67 @@ TEST(EngineCaptureTest, StoredSnapshotsGetARepairedIdentifierMillisecondDatesAnd
   EXPECT_EQ(cadence.savers, h.saver->output.results);
   EXPECT_EQ(cadence.rescued, h.saver->output.rescued);
   EXPECT_TRUE(cadence.savePassAt);
+}
+
+TEST(EngineCaptureTest, EachFailureIsToldOnceWithItsExactSentence) {
+  const struct {
+    const char* name;
+    void (*act)(EngineHarness&);
+    const char* message;
+  } cases[] = {
+      {"landing capture over 20 s",
+       [](EngineHarness& h) {
+         h.capturer->hold = true;
+         h.reading(2, PowerSource::battery);
+         h.advance(20);
+       },
+       "Remembering your workspace took longer than 20 seconds at the last moment, so Brimwell "
+       "moved on to saving."},
+      {"save pass over 90 s",
+       [](EngineHarness& h) {
+         h.saver->hold = true;
+         h.reading(9, PowerSource::battery);
+         h.advance(90);
+       },
+       "Saving took longer than 90 seconds, so Brimwell moved on. An app may not be answering."},
+      {"landing save pass over 45 s",
+       [](EngineHarness& h) {
+         h.saver->hold = true;
+         h.reading(2, PowerSource::battery);
+         h.advance(45);
+       },
+       "Saving took longer than 45 seconds at the last moment, so Brimwell moved on. An app may "
+       "not be answering."},
+      {"snapshot not stored",
+       [](EngineHarness& h) {
+         // The snapshot folder's place is taken by a file.
+         std::filesystem::create_directories(h.paths.support);
+         testing::writeFile(h.paths.snapshots(), "in the way");
+         h.engine->captureNow([](auto) {});
+       },
+       "Couldn't save the snapshot: Not a directory"},
+  };
+  for (const auto& c : cases) {
+    EngineHarness h;
+    h.settings.protectAgainstCrashes = false;
+    h.start();
+    c.act(h);
+    h.poll();
+    const std::string expected = std::string("captureFailed ") + c.message;
+    EXPECT_EQ(std::count(h.events.begin(), h.events.end(), expected), 1)
+        << c.name << ": " << ::testing::PrintToString(h.events);
+  }
+}
+
+TEST(EngineCaptureTest, ATimedOutSavePassStillLeadsToTheEntrySnapshotWithNoResults) {
+  EngineHarness h;
+  h.start();
+  h.saver->hold = true;
+  h.reading(9, PowerSource::battery);
+  h.advance(90);
+  EXPECT_EQ(h.events.back(), "savePassFinished 0 brimwell");
+  EXPECT_TRUE(h.engine->state().lastSaveResults.empty());
+  EXPECT_EQ(h.engine->state().lastSavePass, std::nullopt);
 }
 
 }  // namespace

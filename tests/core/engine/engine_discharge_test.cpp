@@ -107,49 +107,65 @@ TEST(EngineDischargeTest, AFullDischargeRunsEveryPhaseAndLandsSafely) {
   EXPECT_EQ(h.engine->state().phase, Phase::watch);
 }
 
-TEST(EngineDischargeTest, SafeLandingRefusalsAreToldInOneSentence) {
-  const struct {
+TEST(EngineDischargeTest, SafeLandingRunsOnlyWhenProvenAndTellsEachRefusalInOneSentence) {
+  struct Row {
     const char* name;
     void (*setUp)(EngineHarness&);
-    const char* message;
-  } cases[] = {
+    const char* message;  // none: Safe Landing stays silent and never reads the hibernate mode
+    bool asksToSleep;
+  };
+  const Row rows[] = {
       {"mode 1", [](EngineHarness& h) { h.helper->hibernateMode = std::int64_t{1}; },
-       "This Mac's hibernate mode is 1, which Brimwell leaves alone."},
+       "This Mac's hibernate mode is 1, which Brimwell leaves alone.", false},
       {"sleep disabled", [](EngineHarness& h) { h.helper->sleepIsDisabled = true; },
        "Sleep is turned off on this Mac (pmset SleepDisabled), so Safe Landing can't hibernate "
-       "it."},
+       "it.",
+       false},
       {"unreadable mode",
        [](EngineHarness& h) {
          h.helper->hibernateMode = fail("pmset -g custom has no battery hibernate mode");
        },
-       "Brimwell couldn't read the hibernate setting."},
+       "Brimwell couldn't read the hibernate setting.", false},
       {"mode refused", [](EngineHarness& h) { h.helper->failBegin = true; },
-       "macOS didn't accept the hibernate setting."},
+       "macOS didn't accept the hibernate setting.", false},
       {"sleep refused", [](EngineHarness& h) { h.helper->failSleep = true; },
-       "macOS didn't start the hibernate."},
+       "macOS didn't start the hibernate.", true},
+      {"not proven in settings",
+       [](EngineHarness& h) { h.settings.safeLandingProvenOnBootModel.reset(); }, nullptr, false},
+      {"no passed model", [](EngineHarness& h) { h.passedModel.reset(); }, nullptr, false},
+      {"passed on another model", [](EngineHarness& h) { h.passedModel = "Other1,1"; }, nullptr,
+       false},
   };
-  for (const auto& c : cases) {
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.name);
     EngineHarness h;
     proveSafeLanding(h);
-    c.setUp(h);
+    row.setUp(h);
     h.start();
     h.advance(120);
     h.reading(2, PowerSource::battery);
     h.advance(30);
-    EXPECT_EQ(countPrefixed(h.events, "safeLandingFailed"), 1) << c.name;
-    EXPECT_TRUE(contains(h.events, std::string("safeLandingFailed ") + c.message)) << c.name;
-    EXPECT_FALSE(contains(h.helper->calls, "sleepNow") && std::string(c.name) != "sleep refused")
-        << c.name;
+    EXPECT_EQ(contains(h.helper->calls, "sleepNow"), row.asksToSleep);
+    if (!row.message) {
+      EXPECT_FALSE(contains(h.helper->calls, "batteryHibernateMode"));
+      EXPECT_EQ(countPrefixed(h.events, "safeLanding"), 0);
+      continue;
+    }
+    EXPECT_EQ(countPrefixed(h.events, "safeLandingFailed"), 1);
+    EXPECT_TRUE(contains(h.events, std::string("safeLandingFailed ") + row.message));
   }
 }
 
-TEST(EngineDischargeTest, ASleepThatNeverComesPutsTheModeBack) {
+TEST(EngineDischargeTest, SafeLandingWaitsTwoMinutesAfterStartAndASleepThatNeverComesUndoesIt) {
   EngineHarness h;
   proveSafeLanding(h);
   h.start();
-  h.advance(120);
+  h.advance(60);
   h.reading(2, PowerSource::battery);
-  ASSERT_TRUE(contains(h.helper->calls, "sleepNow"));
+  h.advance(59);
+  EXPECT_FALSE(contains(h.helper->calls, "sleepNow"));
+  h.advance(1);
+  EXPECT_EQ(std::count(h.helper->calls.begin(), h.helper->calls.end(), "sleepNow"), 1);
   EXPECT_EQ(h.powerSaverFile()->previousHibernateMode, 3);
   h.advance(14);
   EXPECT_FALSE(contains(h.helper->calls, "endSafeLanding"));
@@ -159,42 +175,6 @@ TEST(EngineDischargeTest, ASleepThatNeverComesPutsTheModeBack) {
             "hibernate setting back.");
   EXPECT_TRUE(contains(h.helper->calls, "endSafeLanding"));
   EXPECT_EQ(h.powerSaverFile()->previousHibernateMode, std::nullopt);
-}
-
-TEST(EngineDischargeTest, SafeLandingWaitsTwoMinutesAfterStartAndStaysSilentUnlessProven) {
-  {
-    EngineHarness h;
-    proveSafeLanding(h);
-    h.start();
-    h.advance(60);
-    h.reading(2, PowerSource::battery);
-    EXPECT_FALSE(contains(h.helper->calls, "sleepNow"));
-    h.advance(59);
-    EXPECT_FALSE(contains(h.helper->calls, "sleepNow"));
-    h.advance(1);
-    EXPECT_EQ(std::count(h.helper->calls.begin(), h.helper->calls.end(), "sleepNow"), 1);
-  }
-  const struct {
-    const char* name;
-    void (*unprove)(EngineHarness&);
-  } unproven[] = {
-      {"not proven in settings",
-       [](EngineHarness& h) { h.settings.safeLandingProvenOnBootModel.reset(); }},
-      {"no passed model", [](EngineHarness& h) { h.passedModel.reset(); }},
-      {"passed on another model", [](EngineHarness& h) { h.passedModel = "Other1,1"; }},
-  };
-  for (const auto& row : unproven) {
-    SCOPED_TRACE(row.name);
-    EngineHarness h;
-    proveSafeLanding(h);
-    row.unprove(h);
-    h.start();
-    h.advance(120);
-    h.reading(2, PowerSource::battery);
-    h.advance(30);
-    EXPECT_FALSE(contains(h.helper->calls, "batteryHibernateMode"));
-    EXPECT_EQ(countPrefixed(h.events, "safeLanding"), 0);
-  }
 }
 
 TEST(EngineDischargeTest, PluggingInWhileTheEntryJobWaitsChangesNothing) {
@@ -271,11 +251,15 @@ TEST(EngineDischargeTest, ACrashStyleRestartOffersTheLastSnapshotAndPinsIt) {
   EXPECT_EQ(h.journal()->pinnedSnapshotID, lastID);
 }
 
+// A crash left power saving on, with Safe Landing's hibernate mode still switched.
+const PowerSaverRecord kHeld{true, 0.8, 0.4, 3};
+void leaveHeldPowerSaving(EngineHarness& h) {
+  ASSERT_TRUE(AtomicFile::write(*BrimwellJSON::encode(kHeld), h.paths.powerSaverRecord()));
+}
+
 TEST(EngineDischargeTest, AReleaseThatLeavesSomethingKeepsItAndRetriesEveryFiveMinutes) {
   EngineHarness h;
-  // A crash left power saving on, with Safe Landing's hibernate mode still switched.
-  const PowerSaverRecord held{true, 0.8, 0.4, 3};
-  ASSERT_TRUE(AtomicFile::write(*BrimwellJSON::encode(held), h.paths.powerSaverRecord()));
+  leaveHeldPowerSaving(h);
   h.powerSaver->undosLeavingDimming = 1;
   h.helper->failEnd = true;
   h.start();
@@ -303,8 +287,7 @@ TEST(EngineDischargeTest, RemovingTheHelperForgetsOnlyWhatTheHelperAloneCouldUnd
   for (const bool removes : {true, false}) {
     SCOPED_TRACE(removes);
     EngineHarness h;
-    const PowerSaverRecord held{true, 0.8, 0.4, 3};
-    ASSERT_TRUE(AtomicFile::write(*BrimwellJSON::encode(held), h.paths.powerSaverRecord()));
+    leaveHeldPowerSaving(h);
     h.helper->failRemove = !removes;
     h.start();
     std::optional<Status> result;
@@ -314,7 +297,7 @@ TEST(EngineDischargeTest, RemovingTheHelperForgetsOnlyWhatTheHelperAloneCouldUnd
     EXPECT_EQ(result->has_value(), removes);
     // The dimming stays to be undone here; Low Power Mode and the hibernate mode went with it.
     const PowerSaverRecord expected =
-        removes ? PowerSaverRecord{false, 0.8, 0.4, std::nullopt} : held;
+        removes ? PowerSaverRecord{false, 0.8, 0.4, std::nullopt} : kHeld;
     EXPECT_EQ(h.powerSaverFile(), expected);
     EXPECT_EQ(h.engine->state().powerSaver, expected);
   }

@@ -1,22 +1,6 @@
 #include "tests/core/engine/engine_harness.h"
 
-#include <algorithm>
-#include <chrono>
-
-#include "core/storage/read_file.h"
-
 namespace brimwell::testing {
-
-void ScriptedCapturer::capture(CaptureTrigger trigger, const std::optional<BatteryReading>&,
-                               const std::set<std::string>&, bool,
-                               std::function<void(Snapshot)> done) {
-  triggers.push_back(trigger);
-  if (hold) {
-    held.push_back({trigger, std::move(done)});
-    return;
-  }
-  done(make(trigger));
-}
 
 Snapshot ScriptedCapturer::make(CaptureTrigger trigger) const {
   Snapshot snapshot;
@@ -25,42 +9,9 @@ Snapshot ScriptedCapturer::make(CaptureTrigger trigger) const {
   snapshot.meta.trigger = trigger;
   snapshot.meta.bootSessionUUID = "boot";
   snapshot.meta.hostModel = "Laptop1,1";
-  AppRecord app;
-  app.bundleID = "com.example.writer";
-  app.path = "/Applications/Writer.app";
-  app.name = "Writer";
-  snapshot.apps.push_back(app);
+  snapshot.apps.push_back(
+      {.bundleID = "com.example.writer", .path = "/Applications/Writer.app", .name = "Writer"});
   return snapshot;
-}
-
-void ScriptedCapturer::completeHeld() {
-  auto call = std::move(held.front());
-  held.pop_front();
-  call.done(make(call.trigger));
-}
-
-void ScriptedSaver::saveDocuments(const std::filesystem::path& rescueFolder,
-                                  const std::set<std::string>&, const std::set<std::string>&,
-                                  std::function<void(SavePassOutput)> done) {
-  folders.push_back(rescueFolder);
-  if (hold) {
-    held.push_back(std::move(done));
-    return;
-  }
-  done(output);
-}
-
-void ScriptedSaver::completeHeld() {
-  auto done = std::move(held.front());
-  held.pop_front();
-  done(output);
-}
-
-void FakeHelper::beginSafeLanding(Completion<Status> done) {
-  calls.push_back("beginSafeLanding");
-  if (onBeginSafeLanding) onBeginSafeLanding();
-  if (!failBegin && hibernateMode) hibernateMode = std::int64_t{25};
-  done(failBegin ? Status(fail("Refused.")) : Status());
 }
 
 std::string describe(const EngineEvent& event) {
@@ -109,7 +60,6 @@ void EngineHarness::build() {
       BrimwellEngine::Collaborators{battery, capturer, saver, powerSaver, helper, systemInfo},
       snapshots, journalStore, paths, [this] { return settings; }, "1.0", clock);
   engine->onEvent = [this](const EngineEvent& event) { events.push_back(describe(event)); };
-  engine->onState = [this](const EngineState& state) { states.push_back(state); };
   engine->safeLandingPassedModel = [this] { return passedModel; };
   // Snapshot writes run inline, so every step of a test finishes before the next.
   engine->runInBackground = [](std::function<void()> work) { work(); };
@@ -123,12 +73,6 @@ void EngineHarness::restartEngine() {
   build();
 }
 
-ShutdownVerdict EngineHarness::start() {
-  auto verdict = engine->start();
-  poll();
-  return verdict;
-}
-
 void EngineHarness::reading(int percent, PowerSource source, std::optional<int> minutes) {
   battery->deliver(BatteryReading{.percent = percent,
                                   .powerSource = source,
@@ -138,13 +82,10 @@ void EngineHarness::reading(int percent, PowerSource source, std::optional<int> 
   poll();
 }
 
-void EngineHarness::advance(double seconds) { clock->advance(seconds); }
 void EngineHarness::sleep(double seconds) {
   clock->sleep(seconds);
   clock->advance(0);  // wall-clock timers that came due during the sleep run on waking
 }
-
-void EngineHarness::poll() { clock->drain(); }
 
 std::optional<SnapshotSummary> EngineHarness::captureNow() {
   std::optional<std::optional<SnapshotSummary>> answer;
@@ -159,10 +100,6 @@ std::vector<Snapshot> EngineHarness::storedSnapshots() const {
     if (auto snapshot = snapshots->load(id)) result.push_back(*snapshot);
   }
   return result;
-}
-
-std::optional<PowerSaverRecord> EngineHarness::powerSaverFile() const {
-  return PowerSaverRecord::load(paths.powerSaverRecord());
 }
 
 }  // namespace brimwell::testing

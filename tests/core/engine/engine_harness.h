@@ -50,14 +50,19 @@ class ScriptedCapturer final : public WorkspaceCapturing {
   };
 
   explicit ScriptedCapturer(const EngineClock& clock) : clock_(clock) {}
-  void capture(CaptureTrigger trigger, const std::optional<BatteryReading>& battery,
-               const std::set<std::string>& excluding, bool includeClipboard,
-               std::function<void(Snapshot)> done) override;
-
+  void capture(CaptureTrigger trigger, const std::optional<BatteryReading>&,
+               const std::set<std::string>&, bool, std::function<void(Snapshot)> done) override {
+    triggers.push_back(trigger);
+    if (hold) return held.push_back({trigger, std::move(done)});
+    done(make(trigger));
+  }
   // A snapshot as the capturer would deliver it now.
   Snapshot make(CaptureTrigger trigger) const;
-  // Completes the oldest held capture.
-  void completeHeld();
+  void completeHeld() {  // the oldest held capture
+    auto call = std::move(held.front());
+    held.pop_front();
+    call.done(make(call.trigger));
+  }
 
   bool hold = false;
   std::vector<CaptureTrigger> triggers;  // every capture asked for, in order
@@ -69,11 +74,18 @@ class ScriptedCapturer final : public WorkspaceCapturing {
 
 class ScriptedSaver final : public DocumentSaving {
  public:
-  void saveDocuments(const std::filesystem::path& rescueFolder,
-                     const std::set<std::string>& commandSBundleIDs,
-                     const std::set<std::string>& excluding,
-                     std::function<void(SavePassOutput)> done) override;
-  void completeHeld();
+  void saveDocuments(const std::filesystem::path& rescueFolder, const std::set<std::string>&,
+                     const std::set<std::string>&,
+                     std::function<void(SavePassOutput)> done) override {
+    folders.push_back(rescueFolder);
+    if (hold) return held.push_back(std::move(done));
+    done(output);
+  }
+  void completeHeld() {
+    auto done = std::move(held.front());
+    held.pop_front();
+    done(output);
+  }
 
   bool hold = false;
   SavePassOutput output;  // what every pass reports
@@ -123,7 +135,12 @@ class FakeHelper final : public HelperControlling {
   void sleepNow(Completion<Status> done) override {
     answer("sleepNow", done, failSleep ? Status(fail("pmset sleepnow failed (1): no")) : Status());
   }
-  void beginSafeLanding(Completion<Status> done) override;
+  void beginSafeLanding(Completion<Status> done) override {
+    calls.push_back("beginSafeLanding");
+    if (onBeginSafeLanding) onBeginSafeLanding();
+    if (!failBegin && hibernateMode) hibernateMode = std::int64_t{25};
+    done(failBegin ? Status(fail("Refused.")) : Status());
+  }
   void endSafeLanding(Completion<Status> done) override {
     answer("endSafeLanding", done,
            failEnd ? Status(fail("pmset -b hibernatemode failed")) : Status());
@@ -170,23 +187,28 @@ class EngineHarness {
 
   // A new engine in the same support directory, as after a crash and restart of the process.
   void restartEngine();
-  ShutdownVerdict start();
+  ShutdownVerdict start() {
+    auto verdict = engine->start();
+    poll();
+    return verdict;
+  }
 
   // Delivers a reading now, then lets the engine react.
   void reading(int percent, PowerSource source, std::optional<int> minutes = std::nullopt);
-  void advance(double seconds);
+  void advance(double seconds) { clock->advance(seconds); }
   // The machine sleeps: nothing runs, and wall-clock timers that came due run on waking.
   void sleep(double seconds);
-  void poll();  // runs every ready handler, and those they make ready
+  void poll() { clock->drain(); }  // runs every ready handler, and those they make ready
 
   std::optional<SnapshotSummary> captureNow();  // waits (in polls) for the answer
   std::vector<Snapshot> storedSnapshots() const;
-  std::optional<PowerSaverRecord> powerSaverFile() const;
+  std::optional<PowerSaverRecord> powerSaverFile() const {
+    return PowerSaverRecord::load(paths.powerSaverRecord());
+  }
   std::optional<Journal> journal() const { return journalStore->read(); }
 
   // Events as text, e.g. "enteredPhase landing 3", "captureFailed <message>".
   std::vector<std::string> events;
-  std::vector<EngineState> states;
 
   TempDir dir;
   asio::io_context context;

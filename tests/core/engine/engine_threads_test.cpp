@@ -12,31 +12,19 @@ namespace {
 
 using testing::EngineHarness;
 
-// Completes every call on a thread of its own, as real collaborators may.
-class ThreadedCapturer final : public WorkspaceCapturing {
+// Captures and saves, completing every call on a thread of its own, as real collaborators may.
+class Threaded final : public WorkspaceCapturing, public DocumentSaving {
  public:
-  explicit ThreadedCapturer(testing::ScriptedCapturer& maker) : maker_(maker) {}
-  ~ThreadedCapturer() override {
+  explicit Threaded(testing::ScriptedCapturer& maker) : maker_(maker) {}
+  ~Threaded() override {
     for (auto& thread : threads_) thread.join();
   }
   void capture(CaptureTrigger trigger, const std::optional<BatteryReading>&,
                const std::set<std::string>&, bool, std::function<void(Snapshot)> done) override {
     Snapshot snapshot = maker_.make(trigger);
     snapshot.id = "ignored";  // the engine names it from its date
-    snapshot.meta.createdAt += std::chrono::milliseconds(++count_);
+    snapshot.meta.createdAt += std::chrono::milliseconds(threads_.size() + 1);
     threads_.emplace_back([snapshot, done = std::move(done)] { done(snapshot); });
-  }
-
- private:
-  testing::ScriptedCapturer& maker_;
-  int count_ = 0;
-  std::vector<std::thread> threads_;
-};
-
-class ThreadedSaver final : public DocumentSaving {
- public:
-  ~ThreadedSaver() override {
-    for (auto& thread : threads_) thread.join();
   }
   void saveDocuments(const std::filesystem::path&, const std::set<std::string>&,
                      const std::set<std::string>&,
@@ -47,16 +35,16 @@ class ThreadedSaver final : public DocumentSaving {
   }
 
  private:
+  testing::ScriptedCapturer& maker_;
   std::vector<std::thread> threads_;
 };
 
 TEST(EngineThreadsTest, CompletionsFromOtherThreadsAreHandledOnTheEngineThread) {
   EngineHarness h;
-  auto capturer = std::make_shared<ThreadedCapturer>(*h.capturer);
-  auto saver = std::make_shared<ThreadedSaver>();
+  auto threaded = std::make_shared<Threaded>(*h.capturer);
   h.engine = std::make_shared<BrimwellEngine>(
       h.context,
-      BrimwellEngine::Collaborators{h.battery, capturer, saver, h.powerSaver, h.helper,
+      BrimwellEngine::Collaborators{h.battery, threaded, threaded, h.powerSaver, h.helper,
                                     h.systemInfo},
       h.snapshots, h.journalStore, h.paths, [&h] { return h.settings; }, "1.0", h.clock);
   // Snapshot writes on the engine's own background thread, as in production.

@@ -89,76 +89,74 @@ TEST(PhasePolicyTest, MinutesQualify) {
   }
 }
 
+// A flag of none leaves the minutes rule to the reading's own estimate.
 TEST(PhasePolicyTest, TargetPhaseByPercentSourceAndMinutesRule) {
-  const Thresholds t = Thresholds::defaults();
   const struct {
     BatteryReading reading;
-    bool byMinutes;
+    std::optional<bool> byMinutes;
     Phase target;
-  } cases[] = {
-      {onBattery(100), false, watch},
-      {onBattery(21), false, watch},
-      {onBattery(20), false, ready},
-      {onBattery(11), false, ready},
-      {onBattery(10), false, brimwell},
-      {onBattery(4), false, brimwell},
-      {onBattery(4), true, landing},
-      {onBattery(11), true, ready},
-      {onBattery(3), false, landing},
-      {onBattery(0), false, landing},
-      {{.percent = 2, .powerSource = PowerSource::ac}, true, watch},
-  };
+  } cases[] = {{onBattery(100), false, watch},
+               {onBattery(21), false, watch},
+               {onBattery(20), false, ready},
+               {onBattery(11), false, ready},
+               {onBattery(10), false, brimwell},
+               {onBattery(4), false, brimwell},
+               {onBattery(4), true, landing},
+               {onBattery(11), true, ready},
+               {onBattery(3), false, landing},
+               {onBattery(0), false, landing},
+               {{.percent = 2, .powerSource = PowerSource::ac}, true, watch},
+               {onBattery(8, 4), none, landing},
+               {onBattery(8, 0), none, brimwell},
+               {onBattery(15, 2), none, ready}};
+  const Thresholds t = Thresholds::defaults();
   for (const auto& c : cases) {
-    EXPECT_EQ(PhasePolicy::phase(c.reading, t, c.byMinutes), c.target) << c.reading.percent;
+    SCOPED_TRACE(c.reading.percent);
+    EXPECT_EQ(c.byMinutes ? PhasePolicy::phase(c.reading, t, *c.byMinutes)
+                          : PhasePolicy::phase(c.reading, t),
+              c.target);
   }
-  // Without the flag, the reading's own minutes decide.
-  EXPECT_EQ(PhasePolicy::phase(onBattery(8, 4), t), landing);
-  EXPECT_EQ(PhasePolicy::phase(onBattery(8, 0), t), brimwell);
-  EXPECT_EQ(PhasePolicy::phase(onBattery(15, 2), t), ready);
 }
 
 TEST(PhasePolicyTest, NextStepsDownAtOnceAndBackOnePhaseAtATimeWithHysteresis) {
-  const Thresholds t = Thresholds::defaults();
+  const Thresholds custom{40, 25, 10, 8, 5};
   const struct {
     Phase current;
     BatteryReading reading;
-    bool byMinutes;
+    std::optional<bool> byMinutes;
     Phase result;
-  } cases[] = {
-      {watch, onBattery(20), false, ready},
-      {watch, onBattery(2), false, landing},
-      {ready, onBattery(22), false, ready},
-      {ready, onBattery(23), false, watch},
-      {landing, onBattery(5, 10), false, landing},
-      {landing, onBattery(6, 5), false, landing},
-      {landing, onBattery(6), false, brimwell},
-      {landing, onBattery(6, 7), false, brimwell},
-      {landing, onBattery(30, 90), false, watch},
-      {landing, onBattery(30, 6), false, landing},
-      {landing, onBattery(12), false, brimwell},
-      {landing, onBattery(13), false, ready},
-      {brimwell, onBattery(8), true, landing},
-      {brimwell, onBattery(12), false, brimwell},
-      {ready, onBattery(20), false, ready},
-      {landing, {.percent = 1, .powerSource = PowerSource::ac}, true, watch},
-      {brimwell, {.percent = 50, .powerSource = PowerSource::ac}, false, watch},
-  };
+    Thresholds t = Thresholds::defaults();
+  } cases[] = {{watch, onBattery(20), false, ready},
+               {watch, onBattery(2), false, landing},
+               {ready, onBattery(22), false, ready},
+               {ready, onBattery(23), false, watch},
+               {landing, onBattery(5, 10), false, landing},
+               {landing, onBattery(6, 5), false, landing},
+               {landing, onBattery(6), false, brimwell},
+               {landing, onBattery(6, 7), false, brimwell},
+               {landing, onBattery(30, 90), false, watch},
+               {landing, onBattery(30, 6), false, landing},
+               {landing, onBattery(12), false, brimwell},
+               {landing, onBattery(13), false, ready},
+               {brimwell, onBattery(8), true, landing},
+               {brimwell, onBattery(12), false, brimwell},
+               {ready, onBattery(20), false, ready},
+               {landing, {.percent = 1, .powerSource = PowerSource::ac}, true, watch},
+               {brimwell, {.percent = 50, .powerSource = PowerSource::ac}, false, watch},
+               {brimwell, onBattery(8, 3), none, landing},
+               {brimwell, onBattery(8, 5), none, brimwell},
+               {ready, onBattery(44), none, ready, custom},
+               {ready, onBattery(45), none, watch, custom},
+               {landing, onBattery(15, 12), none, landing, custom},
+               {landing, onBattery(15, 13), none, brimwell, custom},
+               {watch, onBattery(25, 8), none, landing, custom}};
   for (const auto& c : cases) {
-    EXPECT_EQ(PhasePolicy::next(c.current, c.reading, t, c.byMinutes), c.result)
-        << toString(c.current) << " at " << c.reading.percent << " %";
+    SCOPED_TRACE(std::string(toString(c.current)) + " at " + std::to_string(c.reading.percent) +
+                 " %");
+    EXPECT_EQ(c.byMinutes ? PhasePolicy::next(c.current, c.reading, c.t, *c.byMinutes)
+                          : PhasePolicy::next(c.current, c.reading, c.t),
+              c.result);
   }
-  // The flagless form applies the minutes rule to the reading itself.
-  EXPECT_EQ(PhasePolicy::next(brimwell, onBattery(8, 3), t), landing);
-  EXPECT_EQ(PhasePolicy::next(brimwell, onBattery(8, 5), t), brimwell);
-}
-
-TEST(PhasePolicyTest, HysteresisFollowsCustomThresholds) {
-  const Thresholds t{40, 25, 10, 8, 5};
-  EXPECT_EQ(PhasePolicy::next(ready, onBattery(44), t), ready);
-  EXPECT_EQ(PhasePolicy::next(ready, onBattery(45), t), watch);
-  EXPECT_EQ(PhasePolicy::next(landing, onBattery(15, 12), t), landing);
-  EXPECT_EQ(PhasePolicy::next(landing, onBattery(15, 13), t), brimwell);
-  EXPECT_EQ(PhasePolicy::next(watch, onBattery(25, 8), t), landing);
 }
 
 }  // namespace
