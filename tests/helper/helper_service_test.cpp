@@ -60,7 +60,9 @@ const Operation readMode = [](HelperService& s, Said& r) {
   s.batteryHibernateMode(r.value<std::int64_t>());
 };
 const Operation sleepNow = [](HelperService& s, Said& r) { s.sleepNow(r.reply()); };
-const Operation turnLowOn = [](HelperService& s, Said& r) { s.setLowPowerMode(true, r.reply()); };
+Operation turnLow(bool on) {
+  return [on](HelperService& s, Said& r) { s.setLowPowerMode(on, r.reply()); };
+}
 Operation setMode(std::int64_t mode) {
   return [mode](HelperService& s, Said& r) { s.setBatteryHibernateMode(mode, r.reply()); };
 }
@@ -80,11 +82,11 @@ class HelperServiceTest : public ::testing::Test {
     operation(on, said);
     return said.text;
   }
-  // The battery hibernate mode, battery Low Power Mode and sleep count, as "3 0 0".
+  // The battery hibernate mode, battery and adapter Low Power Mode and sleep count: "3 0 0 0".
   std::string settings() {
     auto state = pmset.state();
     return state["battery_hibernatemode"] + " " + state["battery_lowpowermode"] + " " +
-           state["sleeps"];
+           state["ac_lowpowermode"] + " " + state["sleeps"];
   }
 };
 
@@ -112,61 +114,65 @@ TEST_F(HelperServiceTest, EachStepRepliesOnceChangesOnlyWhatItOwnsAndKeepsTheRec
     Answers answers = {};
   };
   const Step steps[] = {
-      {"safe landing records 3, changes and reads back", "", "", beginSafe, "ok", "25 0 0", three,
+      {"safe landing records 3, changes and reads back", "", "", beginSafe, "ok", "25 0 0 0", three,
        no, Lines{"pmset -g custom", "pmset -b hibernatemode 25", "pmset -g custom"}},
-      {"25 already in place: one read", "", "", setMode(25), "ok", "25 0 0", three, no, read},
-      {"the end puts 3 back and deletes the record", "", "", endSafe, "ok", "3 0 0", none},
-      {"3 with nothing recorded runs nothing", "", "", setMode(3), "ok", "3 0 0", none, no,
+      {"25 already in place: one read", "", "", setMode(25), "ok", "25 0 0 0", three, no, read},
+      {"the end puts 3 back and deletes the record", "", "", endSafe, "ok", "3 0 0 0", none},
+      {"3 with nothing recorded runs nothing", "", "", setMode(3), "ok", "3 0 0 0", none, no,
        nothing},
       {"7 is refused at once", "", "", setMode(7), "Refused: hibernate mode 7 is not 0, 3 or 25",
-       "3 0 0", none, no, nothing},
+       "3 0 0 0", none, no, nothing},
       {"-1 is refused at once", "", "", setMode(-1), "Refused: hibernate mode -1 is not 0, 3 or 25",
-       "3 0 0", none, no, nothing},
+       "3 0 0 0", none, no, nothing},
       {"a current mode outside the known ones is left alone", "battery_hibernatemode=1", "",
-       beginSafe, "Refused: the battery hibernate mode is 1, which Brimwell leaves alone", "1 0 0",
-       none},
+       beginSafe, "Refused: the battery hibernate mode is 1, which Brimwell leaves alone",
+       "1 0 0 0", none},
       {"a change that does not take keeps the record", "battery_hibernatemode=3",
        "refuse=hibernatemode", beginSafe,
-       "The battery hibernate mode did not change (pmset reports 3)", "3 0 0", three},
+       "The battery hibernate mode did not change (pmset reports 3)", "3 0 0 0", three},
       {"an end that does not take keeps the record", "battery_hibernatemode=25",
        "refuse=hibernatemode", endSafe,
-       "The battery hibernate mode did not go back to 0 (pmset reports 25)", "25 0 0", zero, zero},
-      {"a later end finishes it", "", "", endSafe, "ok", "0 0 0", none},
+       "The battery hibernate mode did not go back to 0 (pmset reports 25)", "25 0 0 0", zero,
+       zero},
+      {"a later end finishes it", "", "", endSafe, "ok", "0 0 0 0", none},
       {"low power is turned on, off recorded", "battery_lowpowermode=0", "", beginLow, "true",
-       "3 1 0", lowOff},
-      {"a second begin finds it on by the helper", "", "", beginLow, "true", "3 1 0", lowOff},
-      {"the end turns it off and deletes the record", "", "", endLow, "ok", "3 0 0", none},
+       "3 1 0 0", lowOff},
+      {"a second begin finds it on by the helper", "", "", beginLow, "true", "3 1 0 0", lowOff},
+      {"the end turns it off and deletes the record", "", "", endLow, "ok", "3 0 0 0", none},
       {"already on before: not turned on by this call", "battery_lowpowermode=1", "", beginLow,
-       "false", "3 1 0", none},
-      {"so the end leaves it on", "", "", endLow, "ok", "3 1 0", none},
+       "false", "3 1 0 0", none},
+      {"so the end leaves it on", "", "", endLow, "ok", "3 1 0 0", none},
       {"switched off by the user: one read, the entry cleared", "battery_lowpowermode=0", "",
-       endLow, "ok", "3 0 0", three, HelperRecord{3, false}, read},
+       endLow, "ok", "3 0 0 0", three, HelperRecord{3, false}, read},
       {"a begin that does not take", "", "refuse=lowpowermode", beginLow,
-       "false; Low Power Mode did not turn on for battery (pmset still reports it off)", "3 0 0",
+       "false; Low Power Mode did not turn on for battery (pmset still reports it off)", "3 0 0 0",
        lowOff, none},
-      {"a set that does not take", "", "refuse=lowpowermode", turnLowOn,
-       "Low Power Mode did not change (pmset still reports it off)", "3 0 0", lowOff},
+      {"a set that does not take", "", "refuse=lowpowermode", turnLow(true),
+       "Low Power Mode did not change (pmset still reports it off)", "3 0 0 0", lowOff},
       {"an end that does not take keeps the record", "battery_lowpowermode=1",
        "refuse=lowpowermode", endLow,
-       "Low Power Mode for battery did not go back (pmset still reports it on)", "3 1 0", lowOff},
+       "Low Power Mode for battery did not go back (pmset still reports it on)", "3 1 0 0", lowOff},
       {"reads give the value", "battery_lowpowermode=1\nbattery_hibernatemode=25", "", readLow,
-       "true", "25 1 0", none, none},
-      {"reads give the mode", "", "", readMode, "25", "25 1 0", none},
+       "true", "25 1 0 0", none, none},
+      {"reads give the mode", "", "", readMode, "25", "25 1 0 0", none},
       {"an unreported setting reads as the placeholder", "", "silent=1", readLow,
-       "false; pmset -g does not report Low Power Mode on this Mac", "25 1 0", none},
+       "false; pmset -g does not report Low Power Mode on this Mac", "25 1 0 0", none},
       {"an unreported mode reads as -1", "", "silent=1", readMode,
-       "-1; pmset -g custom has no battery hibernate mode on this Mac", "25 1 0", none},
+       "-1; pmset -g custom has no battery hibernate mode on this Mac", "25 1 0 0", none},
       {"an unreported battery low power mode is not changed", "", "silent=1", beginLow,
-       "false; pmset -g custom has no battery Low Power Mode on this Mac", "25 1 0", none},
+       "false; pmset -g custom has no battery Low Power Mode on this Mac", "25 1 0 0", none},
       {"a failure told on standard output", "battery_hibernatemode=3", "fail=1; stdout_only=1",
-       sleepNow, "pmset sleepnow failed (1): pmset: injected failure", "3 0 0", none},
+       sleepNow, "pmset sleepnow failed (1): pmset: injected failure", "3 0 0 0", none},
       {"a failure told on standard error", "", "fail=3", beginSafe,
-       "pmset -g custom failed (3): pmset: injected failure", "3 0 0", none},
+       "pmset -g custom failed (3): pmset: injected failure", "3 0 0 0", none},
       {"a failure with blank output", "", "", beginSafe, "pmset -g custom failed (2): no output",
-       "3 0 0", none, no, no, blank},
+       "3 0 0 0", none, no, no, blank},
       {"a change that could not run stays recorded", "", "", beginSafe,
-       "pmset -b hibernatemode 25 could not run: timedOut", "3 0 0", three, no, no, timeout},
-      {"a sleep", "", "", sleepNow, "ok", "3 0 1", none, none},
+       "pmset -b hibernatemode 25 could not run: timedOut", "3 0 0 0", three, no, no, timeout},
+      {"a set turns it on for both sources", "", "", turnLow(true), "ok", "3 1 1 0", none, none},
+      {"a set that finds it in place", "", "", turnLow(true), "ok", "3 1 1 0", none},
+      {"a set turns it off for both sources", "", "", turnLow(false), "ok", "3 0 0 0", none},
+      {"a sleep", "", "", sleepNow, "ok", "3 0 0 1", none, none},
   };
   for (const Step& step : steps) {
     SCOPED_TRACE(step.name);
@@ -197,7 +203,7 @@ TEST_F(HelperServiceTest, WithoutItsRecordOrItsToolNothingChanges) {
   HelperService toolless(runner, store, 2, (records / "pmset").string());
   EXPECT_EQ(ask(toolless, sleepNow),
             "pmset sleepnow could not run: couldNotLaunch(\"No such file or directory\")");
-  EXPECT_EQ(settings(), "3 0 0");
+  EXPECT_EQ(settings(), "3 0 0 0");
 }
 
 TEST_F(HelperServiceTest, ConcurrentCallsFromSeparateServicesNeverOverlapTheirRuns) {
@@ -226,7 +232,7 @@ TEST_F(HelperServiceTest, ConcurrentCallsFromSeparateServicesNeverOverlapTheirRu
     ASSERT_EQ(log[i].rfind("start ", 0), 0u) << i;
     ASSERT_EQ(log[i + 1], "end " + log[i].substr(6, log[i].find(' ', 6) - 6)) << i;
   }
-  EXPECT_EQ(settings(), "3 0 0");
+  EXPECT_EQ(settings(), "3 0 0 0");
   EXPECT_FALSE(fs::exists(recordPath));
 }
 
