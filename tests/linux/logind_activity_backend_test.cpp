@@ -46,24 +46,20 @@ TEST(LogindActivityBackendTest, HoldsAnIdleLockForKeepAwakeUntilTheActivityEnds)
 
 TEST(LogindActivityBackendTest, HoldsNothingWithoutLogindOrForKeepRunning) {
   testing::TempDir dir;
-  auto options = fakeLogind(dir);
-
-  // keepRunning needs no lock.
-  auto running = LogindActivityBackend(options).begin(ActivityLevel::keepRunning, "r");
-  EXPECT_NE(running, nullptr);
-
-  // No systemd runtime: logind can't be reached.
-  auto noSystemd = options;
+  const auto options = fakeLogind(dir);
+  auto noSystemd = options, noProgram = options;
   noSystemd.systemdRuntime = dir / "missing";
-  auto quiet = LogindActivityBackend(noSystemd).begin(ActivityLevel::keepAwake, "r");
-  EXPECT_NE(quiet, nullptr);
-
-  // The program is not installed.
-  auto noProgram = options;
   noProgram.inhibitProgram = (dir / "no-such-program").string();
-  auto missing = LogindActivityBackend(noProgram).begin(ActivityLevel::keepAwake, "r");
-  EXPECT_NE(missing, nullptr);
-
+  const std::pair<LogindActivityOptions, ActivityLevel> cases[] = {
+      {options, ActivityLevel::keepRunning},  // needs no lock
+      {noSystemd, ActivityLevel::keepAwake},  // logind can't be reached
+      {noProgram, ActivityLevel::keepAwake},  // the program is not installed
+  };
+  std::vector<std::unique_ptr<ActivityBackend::Activity>> held;
+  for (const auto& [each, level] : cases) {
+    held.push_back(LogindActivityBackend(each).begin(level, "r"));
+    EXPECT_NE(held.back(), nullptr);
+  }
   std::this_thread::sleep_for(50ms);
   EXPECT_FALSE(std::filesystem::exists(dir / "lock")) << "a lock was taken";
 

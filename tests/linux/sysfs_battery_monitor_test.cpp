@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -15,30 +15,26 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Collects delivered readings and lets the test wait for a condition on them.
+// Collects delivered readings from the monitor's thread.
 class Collector {
  public:
   void add(const BatteryReading& reading) {
-    {
-      std::lock_guard guard(lock_);
-      readings_.push_back(reading);
-    }
-    changed_.notify_all();
-  }
-  // Waits up to five seconds for `done` to hold over the readings so far.
-  template <class Predicate>
-  bool waitFor(Predicate done) {
-    std::unique_lock lock(lock_);
-    return changed_.wait_for(lock, 5s, [&] { return done(readings_); });
-  }
-  std::size_t count() {
     std::lock_guard guard(lock_);
-    return readings_.size();
+    readings_.push_back(reading);
+  }
+  std::vector<BatteryReading> all() {
+    std::lock_guard guard(lock_);
+    return readings_;
+  }
+  std::size_t count() { return all().size(); }
+  // Polls for up to five seconds until `done` holds over the readings so far.
+  bool waitFor(const std::function<bool(const std::vector<BatteryReading>&)>& done) {
+    for (int i = 0; i < 500 && !done(all()); ++i) std::this_thread::sleep_for(10ms);
+    return done(all());
   }
 
  private:
   std::mutex lock_;
-  std::condition_variable changed_;
   std::vector<BatteryReading> readings_;
 };
 
