@@ -235,13 +235,12 @@ class Writer {
 
   // Starts the member named `name`, a key that needs no escaping.
   Writer& key(std::string_view name) {
-    char* at = out_.extend(name.size() + 4);
+    char* at = out_.extend(name.size() + (needComma_ ? 4 : 3));
     if (needComma_) *at++ = ',';
     *at++ = '"';
     at = std::copy(name.begin(), name.end(), at);
     *at++ = '"';
-    *at++ = ':';
-    if (!needComma_) out_.shrink(1);
+    *at = ':';
     needComma_ = false;
     return *this;
   }
