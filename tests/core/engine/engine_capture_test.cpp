@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "tests/core/engine/engine_harness.h"
 
@@ -164,53 +165,48 @@ TEST(EngineCaptureTest, StoredSnapshotsGetARepairedIdentifierMillisecondDatesAnd
 }
 
 TEST(EngineCaptureTest, EachFailureIsToldOnceWithItsExactSentence) {
+  const auto start = [] {
+    auto h = std::make_unique<EngineHarness>();
+    h->settings.protectAgainstCrashes = false;
+    h->start();
+    return h;
+  };
+  const auto expectToldOnce = [](EngineHarness& h, const std::string& message) {
+    h.poll();
+    EXPECT_EQ(std::count(h.events.begin(), h.events.end(), "captureFailed " + message), 1)
+        << ::testing::PrintToString(h.events);
+  };
+  // A capture or a save pass held past its limit.
   const struct {
     const char* name;
-    void (*act)(EngineHarness&);
+    bool holdSavePass;
+    int percent;
+    double limit;
     const char* message;
-  } cases[] = {
-      {"landing capture over 20 s",
-       [](EngineHarness& h) {
-         h.capturer->hold = true;
-         h.reading(2, PowerSource::battery);
-         h.advance(20);
-       },
+  } timeouts[] = {
+      {"landing capture over 20 s", false, 2, 20,
        "Remembering your workspace took longer than 20 seconds at the last moment, so Brimwell "
        "moved on to saving."},
-      {"save pass over 90 s",
-       [](EngineHarness& h) {
-         h.saver->hold = true;
-         h.reading(9, PowerSource::battery);
-         h.advance(90);
-       },
+      {"save pass over 90 s", true, 9, 90,
        "Saving took longer than 90 seconds, so Brimwell moved on. An app may not be answering."},
-      {"landing save pass over 45 s",
-       [](EngineHarness& h) {
-         h.saver->hold = true;
-         h.reading(2, PowerSource::battery);
-         h.advance(45);
-       },
+      {"landing save pass over 45 s", true, 2, 45,
        "Saving took longer than 45 seconds at the last moment, so Brimwell moved on. An app may "
        "not be answering."},
-      {"snapshot not stored",
-       [](EngineHarness& h) {
-         // The snapshot folder's place is taken by a file.
-         std::filesystem::create_directories(h.paths.support);
-         testing::writeFile(h.paths.snapshots(), "in the way");
-         h.engine->captureNow([](auto) {});
-       },
-       "Couldn't save the snapshot: Not a directory"},
   };
-  for (const auto& c : cases) {
-    EngineHarness h;
-    h.settings.protectAgainstCrashes = false;
-    h.start();
-    c.act(h);
-    h.poll();
-    const std::string expected = std::string("captureFailed ") + c.message;
-    EXPECT_EQ(std::count(h.events.begin(), h.events.end(), expected), 1)
-        << c.name << ": " << ::testing::PrintToString(h.events);
+  for (const auto& c : timeouts) {
+    SCOPED_TRACE(c.name);
+    auto h = start();
+    (c.holdSavePass ? h->saver->hold : h->capturer->hold) = true;
+    h->reading(c.percent, PowerSource::battery);
+    h->advance(c.limit);
+    expectToldOnce(*h, c.message);
   }
+  // The snapshot folder's place is taken by a file.
+  auto h = start();
+  std::filesystem::create_directories(h->paths.support);
+  testing::writeFile(h->paths.snapshots(), "in the way");
+  h->engine->captureNow([](auto) {});
+  expectToldOnce(*h, "Couldn't save the snapshot: Not a directory");
 }
 
 TEST(EngineCaptureTest, ATimedOutSavePassStillLeadsToTheEntrySnapshotWithNoResults) {
