@@ -1,5 +1,6 @@
 #include "helper/helper_service.h"
 
+#include "core/base/white_space.h"
 #include "core/helper/brimwell_helper_constants.h"
 #include "helper/pmset_parser.h"
 
@@ -8,13 +9,7 @@ namespace {
 
 using namespace helper_command;
 
-std::string trimmed(const std::string& text) {
-  const char* space = " \t\n\v\f\r";
-  auto first = text.find_first_not_of(space);
-  if (first == std::string::npos) return "";
-  auto last = text.find_last_not_of(space);
-  return text.substr(first, last - first + 1);
-}
+std::string trimmed(const std::string& text) { return std::string(trimWhiteSpace(text)); }
 
 std::string baseName(const std::string& path) {
   auto slash = path.rfind('/');

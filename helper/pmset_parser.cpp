@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "core/base/plain_decimal.h"
+#include "core/base/white_space.h"
 
 namespace brimwell::PmsetParser {
 namespace {
@@ -37,21 +38,14 @@ std::vector<std::string_view> lines(std::string_view text) {
   return result;
 }
 
-bool isSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimSpacesAndTabs(std::string_view text) {
-  while (!text.empty() && isSpaceOrTab(text.front())) text.remove_prefix(1);
-  while (!text.empty() && isSpaceOrTab(text.back())) text.remove_suffix(1);
-  return text;
-}
-
+// Splits at runs of white space, dropping empty tokens.
 std::vector<std::string_view> tokens(std::string_view line) {
   std::vector<std::string_view> result;
   std::size_t i = 0;
   while (i < line.size()) {
-    while (i < line.size() && isSpaceOrTab(line[i])) ++i;
+    while (std::size_t length = whiteSpaceLength(line, i)) i += length;
     std::size_t start = i;
-    while (i < line.size() && !isSpaceOrTab(line[i])) ++i;
+    while (i < line.size() && whiteSpaceLength(line, i) == 0) ++i;
     if (i > start) result.push_back(line.substr(start, i - start));
   }
   return result;
@@ -75,8 +69,8 @@ PmsetSections sections(std::string_view text) {
   PmsetSections result;
   std::optional<std::string> current;
   for (std::string_view line : lines(text)) {
-    if (!isSpaceOrTab(line.front())) {
-      std::string_view header = trimSpacesAndTabs(line);
+    if (whiteSpaceLength(line, 0) == 0) {
+      std::string_view header = trimWhiteSpace(line);
       if (!header.empty() && header.back() == ':') {
         current = std::string(header.substr(0, header.size() - 1));
       } else {

@@ -35,6 +35,16 @@ TEST(PmsetParserTest, WorkedExamples) {
       {"Battery Power:\v hibernatemode 1\f lowpowermode 1\r", {{}, true, 1}},
       {"Battery Power:\xC2\x85 hibernatemode 0\xE2\x80\xA8 lowpowermode 0\xE2\x80\xA9",
        {{}, false, 0}},
+      // White space is Unicode's: no-break, em, ideographic and narrow spaces indent and
+      // separate like ASCII space; a header may end in any of them after its colon.
+      {"Battery Power:\xC2\xA0\n\xC2\xA0hibernatemode\xE2\x80\x83"
+       "25\n",
+       {{}, {}, 25}},
+      {"Battery Power:\n\xE3\x80\x80lowpowermode\xE2\x80\xAF"
+       "1\n",
+       {{}, true, {}}},
+      // A multi-byte letter is not white space: this line is a header, not an entry.
+      {"Battery Power:\n\xC3\xA9hibernatemode 3\n", {{}, {}, {}}},
       // A repeated section collects both; a repeated key keeps the last value.
       {"Battery Power:\n hibernatemode 3\nAC Power:\n x 1\nBattery Power:\n hibernatemode 25\n",
        {{}, {}, 25}},
