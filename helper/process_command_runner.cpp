@@ -161,7 +161,8 @@ Expected<CommandOutput, CommandRunnerError> ProcessCommandRunner::run(
     const std::string& executable, const std::vector<std::string>& arguments, double timeout,
     double stopGrace, const SignalSender& signal) {
   // Every descriptor is close-on-exec, so no other child ever holds a write end and delays the
-  // end of output; the file actions give the child its own copies on 1 and 2.
+  // end of output; the file actions give the child its own copies on 1 and 2 and then close
+  // everything above 2, so nothing this daemon inherited without close-on-exec reaches the tool.
   int out[2];
   int err[2];
   if (::pipe2(out, O_CLOEXEC) != 0) {
@@ -179,8 +180,7 @@ Expected<CommandOutput, CommandRunnerError> ProcessCommandRunner::run(
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
   posix_spawn_file_actions_adddup2(&actions, out[1], 1);
   posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawn_file_actions_addclose(&actions, out[1]);
-  posix_spawn_file_actions_addclose(&actions, err[1]);
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
   // The child starts with no blocked signals and default dispositions, whatever this process
   // has set up for itself.

@@ -1,6 +1,8 @@
 #include "helper/process_command_runner.h"
 
+#include <fcntl.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -65,6 +67,17 @@ TEST(ProcessCommandRunnerTest, TheChildSeesExactlyTheFixedEnvironment) {
   auto output = ProcessCommandRunner().run("/usr/bin/env", {}, 5, 1);
   ASSERT_TRUE(output);
   EXPECT_EQ(output->stdout, "PATH=/usr/bin:/bin:/usr/sbin:/sbin\nLANG=C\n");
+}
+
+TEST(ProcessCommandRunnerTest, TheChildHoldsNoDescriptorAboveStandardError) {
+  // Inherited without close-on-exec, as a daemon may be handed descriptors it never opened.
+  int inherited = ::open("/dev/null", O_RDONLY);
+  ASSERT_GT(inherited, 2);
+  auto output = shell("for n in 0 1 2 " + std::to_string(inherited) +
+                      "; do [ -e /proc/$$/fd/$n ] && echo $n; done");
+  ::close(inherited);
+  ASSERT_TRUE(output);
+  EXPECT_EQ(output->stdout, "0\n1\n2\n");
 }
 
 TEST(ProcessCommandRunnerTest, AnOverrunIsStoppedWithinTimeoutGraceAndReaderWaits) {
