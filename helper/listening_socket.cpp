@@ -50,9 +50,15 @@ Result<int> bindSocket(const std::string& path) {
   }
   int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return failPosix(errno);
-  if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0 ||
-      ::chmod(path.c_str(), 0666) != 0 || ::listen(fd, 64) != 0) {
-    int error = errno;
+  // The socket is born with its final mode (any local user may connect; every call is then
+  // authorised on its own), so there is no moment at which it exists with another. The daemon
+  // binds before it starts any thread that could create files under the changed mask.
+  const mode_t previousMask = ::umask(0111);
+  const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+  const int bindError = errno;
+  ::umask(previousMask);
+  if (!bound || ::listen(fd, 64) != 0) {
+    int error = bound ? errno : bindError;
     ::close(fd);
     return failPosix(error);
   }

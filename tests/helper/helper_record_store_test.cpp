@@ -104,5 +104,24 @@ TEST_F(HelperRecordStoreTest, FailuresNameTheStepAndErrorNumberAndKeepTheOldReco
   EXPECT_EQ(fs::directory_iterator(fs::path(path).parent_path())->path(), path);
 }
 
+TEST_F(HelperRecordStoreTest, ADirectoryOthersMayWriteIsNotTrustedAndAFifoDoesNotHang) {
+  ASSERT_TRUE(store.save({25, std::nullopt}));
+  const std::string directory = fs::path(path).parent_path().string();
+  for (mode_t mode : {0775, 0757}) {
+    SCOPED_TRACE(mode);
+    ::chmod(directory.c_str(), mode);
+    EXPECT_EQ(store.load(), HelperRecord{});
+    auto saved = store.save({3, std::nullopt});
+    ASSERT_FALSE(saved);
+    EXPECT_EQ(saved.error(), HelperRecordError{"open: " + std::to_string(EPERM)});
+  }
+  ::chmod(directory.c_str(), 0755);
+  EXPECT_EQ(store.load(), (HelperRecord{25, std::nullopt}));  // the refused saves changed nothing
+
+  fs::remove(path);
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  EXPECT_EQ(store.load(), HelperRecord{});
+}
+
 }  // namespace
 }  // namespace brimwell
