@@ -11,8 +11,7 @@ namespace brimwell {
 HelperDaemonOptions HelperDaemonOptions::defaults() {
   namespace constants = BrimwellHelperConstants;
   return {std::string(constants::socketPath), std::string(constants::recordPath),
-          std::string(brimwell::pmsetPath), constants::idleExitAfter,
-          std::string(constants::applicationExecutablePath)};
+          std::string(brimwell::pmsetPath), constants::idleExitAfter};
 }
 
 Result<HelperDaemonOptions> parseHelperDaemonOptions(const std::vector<std::string>& arguments) {
@@ -27,8 +26,6 @@ Result<HelperDaemonOptions> parseHelperDaemonOptions(const std::vector<std::stri
       options.recordPath = value;
     } else if (flag == "--pmset") {
       options.pmsetPath = value;
-    } else if (flag == "--allowed-client") {
-      options.allowedClient = value;
     } else if (flag == "--idle-seconds") {
       char* end = nullptr;
       double seconds = std::strtod(value.c_str(), &end);

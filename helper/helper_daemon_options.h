@@ -1,5 +1,5 @@
 // HelperDaemonOptions: where the daemon listens, keeps its record and finds the power tool, how
-// long it stays idle and which client executable it serves. Production runs with the defaults;
+// long it stays idle. Production runs with the defaults;
 // development and tests override them on the command line. Plain value and a pure parser.
 #pragma once
 
@@ -15,15 +15,13 @@ struct HelperDaemonOptions {
   std::string recordPath;
   std::string pmsetPath;
   double idleExitAfter = 0;
-  std::string allowedClient;
 
   // The production values.
   static HelperDaemonOptions defaults();
 };
 
 // The options given by `arguments` (without the program name): --socket PATH, --record PATH,
-// --pmset PATH, --idle-seconds SECONDS, --allowed-client PATH. Anything else fails with a
-// sentence.
+// --pmset PATH, --idle-seconds SECONDS. Anything else fails with a sentence.
 Result<HelperDaemonOptions> parseHelperDaemonOptions(const std::vector<std::string>& arguments);
 
 }  // namespace brimwell

@@ -9,8 +9,7 @@
 #include <chrono>
 
 #include "core/helper/helper_wire.h"
-#include "helper/helper_service.h"
-#include "helper/request_handler.h"
+#include "helper/peer_process.h"
 
 namespace brimwell {
 namespace {
@@ -60,12 +59,30 @@ void HelperListener::run() {
       }
       continue;
     }
-    // Counted before the next accept, so the idle timer cannot end the process under it.
-    if (delegate_.idle) delegate_.idle->connectionOpened();
+    struct ucred credentials {};
+    socklen_t length = sizeof(credentials);
+    if (::getsockopt(connection, SOL_SOCKET, SO_PEERCRED, &credentials, &length) != 0) {
+      ::close(connection);
+      continue;
+    }
     reapFinished();
     std::lock_guard guard(lock_);
+    if (credentials.uid != 0 && perUser_[credentials.uid] >= delegate_.limits.perUser) {
+      // The socket is fresh and empty, so this short line never blocks the accepting thread.
+      HelperReply reply;
+      reply.message = "The Brimwell helper already serves " +
+                      std::to_string(delegate_.limits.perUser) +
+                      " connections of this user; close one and try again.";
+      const std::string line = encodeReply(reply) + "\n";
+      ::send(connection, line.data(), line.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+      ::close(connection);
+      continue;
+    }
+    // Counted before the next accept, so the idle timer cannot end the process under it.
+    if (delegate_.idle) delegate_.idle->connectionOpened();
+    ++perUser_[credentials.uid];
     connections_.insert(connection);
-    threads_.emplace_back([this, connection] { serve(connection); });
+    threads_.emplace_back([this, connection, uid = credentials.uid] { serve(connection, uid); });
   }
 
   std::list<std::thread> remaining;
@@ -94,51 +111,69 @@ void HelperListener::reapFinished() {
   for (auto& thread : done) thread.join();
 }
 
-void HelperListener::serve(int connection) {
+void HelperListener::serve(int connection, uid_t uid) {
   // A peer that stops reading cannot hold this thread for ever.
   timeval sendLimit{10, 0};
   ::setsockopt(connection, SOL_SOCKET, SO_SNDTIMEO, &sendLimit, sizeof(sendLimit));
 
-  auto peer = readPeerIdentity(connection);
-  std::optional<std::string> refused =
-      peer ? whyRefused(*peer, delegate_.clientRequirement)
-           : std::optional<std::string>("its identity cannot be read");
-  if (refused) {
-    HelperReply reply;
-    reply.message = "The Brimwell helper serves only the Brimwell application (" + *refused + ").";
-    sendAll(connection, encodeReply(reply) + "\n");
-  } else {
+  auto peer = pinPeerProcess(connection);
+  if (peer) {
+    auto authority = delegate_.authority();
+    const CallAuthorizer authorize = [&](HelperCall call) {
+      HelperAction action = actionFor(call);
+      return refusalSentence(action, authority->authorize(*peer, action));
+    };
     HelperService service(delegate_.runner, delegate_.store, delegate_.version, delegate_.pmset);
-    std::string pending;
-    char buffer[16384];
-    bool open = true;
-    while (open) {
-      ssize_t count = ::recv(connection, buffer, sizeof(buffer), 0);
-      if (count < 0 && errno == EINTR) continue;
-      if (count <= 0) break;
-      pending.append(buffer, static_cast<std::size_t>(count));
-      std::size_t start = 0;
-      for (std::size_t end; open && (end = pending.find('\n', start)) != std::string::npos;
-           start = end + 1) {
-        std::string_view line(pending.data() + start, end - start);
-        if (line.size() > maxHelperLineLength) {
-          open = false;
-          break;
-        }
-        open = sendAll(connection, handleRequestLine(line, service) + "\n");
-      }
-      pending.erase(0, start);
-      if (pending.size() > maxHelperLineLength) open = false;
-    }
+    converse(connection, service, authorize);
+  } else {
+    HelperReply reply;
+    reply.message =
+        "The Brimwell helper cannot serve this connection (" + peer.error().message() + ").";
+    sendAll(connection, encodeReply(reply) + "\n");
   }
 
   {
     std::lock_guard guard(lock_);
     connections_.erase(connection);
+    if (--perUser_[uid] == 0) perUser_.erase(uid);
     ::close(connection);
     finished_.push_back(std::this_thread::get_id());
   }
   if (delegate_.idle) delegate_.idle->connectionClosed();
+}
+
+void HelperListener::converse(int connection, HelperService& service,
+                              const CallAuthorizer& authorize) {
+  using Clock = std::chrono::steady_clock;
+  std::string pending;
+  char buffer[16384];
+  // A line must be complete soon after its first byte, and the next must start soon after a
+  // reply: a peer that holds a connection open without using it is cut off.
+  Clock::time_point deadline = Clock::now() + delegate_.limits.silence;
+  for (;;) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    if (left <= 0) return;
+    pollfd entry{connection, POLLIN, 0};
+    int ready = ::poll(&entry, 1, static_cast<int>(left));
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready <= 0) return;
+    ssize_t count = ::recv(connection, buffer, sizeof(buffer), 0);
+    if (count < 0 && errno == EINTR) continue;
+    if (count <= 0) return;
+    if (pending.empty()) deadline = Clock::now() + delegate_.limits.lineCompletes;
+    pending.append(buffer, static_cast<std::size_t>(count));
+    std::size_t start = 0;
+    for (std::size_t end; (end = pending.find('\n', start)) != std::string::npos; start = end + 1) {
+      std::string_view line(pending.data() + start, end - start);
+      if (line.size() > maxHelperLineLength) return;
+      if (!sendAll(connection, handleRequestLine(line, service, authorize) + "\n")) return;
+      deadline = Clock::now() + delegate_.limits.silence;
+    }
+    pending.erase(0, start);
+    if (pending.size() > maxHelperLineLength) return;
+    // Bytes left over begin the next line, whose own clock starts now.
+    if (start > 0 && !pending.empty()) deadline = Clock::now() + delegate_.limits.lineCompletes;
+  }
 }
 
 }  // namespace brimwell

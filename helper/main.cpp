@@ -12,6 +12,7 @@
 #include "helper/helper_daemon_options.h"
 #include "helper/helper_listener.h"
 #include "helper/listening_socket.h"
+#include "helper/polkit_authority.h"
 #include "helper/process_command_runner.h"
 
 int main(int argc, char** argv) {
@@ -33,7 +34,6 @@ int main(int argc, char** argv) {
     std::lock_guard guard(listenerLock);
     if (listener != nullptr) listener->stop();
   });
-  PeerRequirement requirement{canonicalExecutablePath(options->allowedClient), std::nullopt, true};
   auto store = std::make_shared<HelperRecordStore>(options->recordPath, ::geteuid());
 
   auto activated = activatedSocket();
@@ -46,8 +46,9 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  HelperListener serving(*fd, {requirement, std::make_shared<ProcessCommandRunner>(), store,
-                               version, idle, options->pmsetPath});
+  HelperListener serving(
+      *fd, {[] { return std::make_unique<PolkitAuthority>(); },
+            std::make_shared<ProcessCommandRunner>(), store, version, idle, options->pmsetPath});
   {
     std::lock_guard guard(listenerLock);
     listener = &serving;

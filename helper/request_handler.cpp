@@ -4,12 +4,17 @@
 
 namespace brimwell {
 
-std::string handleRequestLine(std::string_view line, HelperService& service) {
+std::string handleRequestLine(std::string_view line, HelperService& service,
+                              const CallAuthorizer& authorize) {
   auto request = parseRequest(line);
   if (!request) return encodeReply(request.error());
 
   HelperReply reply;
   reply.id = request->id;
+  if (std::string refusal = authorize(request->call); !refusal.empty()) {
+    reply.message = std::move(refusal);
+    return encodeReply(reply);
+  }
   auto message = [&](HelperService::Message text) { reply.message = std::move(text); };
   switch (request->call) {
     case HelperCall::helperVersion:

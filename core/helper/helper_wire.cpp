@@ -42,6 +42,10 @@ std::string encodeRequest(const HelperRequest& request) {
 }
 
 Expected<HelperRequest, HelperReply> parseRequest(std::string_view line) {
+  // Checked first: a NUL would end the line early for any reader working on C strings.
+  if (line.find('\0') != std::string_view::npos) {
+    return Unexpected(refusal(std::nullopt, "The request holds a NUL byte."));
+  }
   json object = json::parse(line, nullptr, false);
   if (object.is_discarded() || !object.is_object()) {
     return Unexpected(refusal(std::nullopt, "The request is not a JSON object."));

@@ -1,5 +1,8 @@
 // The brimwell-helper executable started for one test, listening in a temporary directory with
 // the test power tool; with helpers to connect, exchange lines and wait for the process to end.
+// The daemon talks to the system bus this process is pointed at; when there is none and this
+// process is not root (so its calls are authorised through polkit), it gets a private bus whose
+// polkit allows everything.
 #pragma once
 
 #include <fcntl.h>
@@ -11,13 +14,16 @@
 
 #include <cerrno>
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "tests/helper/fake_pmset.h"
+#include "tests/support/private_bus.h"
 
 namespace brimwell {
 
@@ -59,6 +65,12 @@ class DaemonProcess {
   // listening socket is handed over as a service manager would.
   explicit DaemonProcess(double idleSeconds, std::vector<std::string> extra = {},
                          int activated = -1) {
+    if (::geteuid() != 0 && std::getenv("DBUS_SYSTEM_BUS_ADDRESS") == nullptr) {
+      polkit_ = std::make_unique<testing::PrivateBus>();
+      polkit_->startMock("polkitd", "org.freedesktop.PolicyKit1");
+      polkit_->mockCall("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority",
+                        "AllowUnknown", "b", 1);
+    }
     std::vector<std::string> args = {BRIMWELL_HELPER_DAEMON_PATH,
                                      "--socket",
                                      socketPath(),
@@ -77,6 +89,9 @@ class DaemonProcess {
     argv.push_back(nullptr);
     std::vector<char*> envp;
     if (activated >= 0) envp = {listenPid.data(), listenFds.data()};
+    const char* bus = std::getenv("DBUS_SYSTEM_BUS_ADDRESS");
+    std::string systemBus = std::string("DBUS_SYSTEM_BUS_ADDRESS=") + (bus ? bus : "");
+    if (bus != nullptr) envp.push_back(systemBus.data());
     envp.push_back(nullptr);
     started = std::chrono::steady_clock::now();
     pid = ::fork();
@@ -125,6 +140,7 @@ class DaemonProcess {
   }
   double secondsRun() const { return std::chrono::duration<double>(ended - started).count(); }
 
+  std::unique_ptr<testing::PrivateBus> polkit_;  // first: the daemon must not outlive its bus
   FakePmset pmset;
   pid_t pid = -1;
   std::optional<int> status;

@@ -13,18 +13,18 @@ TEST(HelperDaemonOptionsTest, ProductionDefaultsAndOverrides) {
   EXPECT_EQ(defaults->idleExitAfter, 60);
 
   auto custom = parseHelperDaemonOptions({"--socket", "/tmp/s", "--record", "/tmp/r.json",
-                                          "--pmset", "/tmp/pmset", "--idle-seconds", "0.5",
-                                          "--allowed-client", "/opt/app"});
+                                          "--pmset", "/tmp/pmset", "--idle-seconds", "0.5"});
   ASSERT_TRUE(custom);
   EXPECT_EQ(custom->socketPath, "/tmp/s");
   EXPECT_EQ(custom->recordPath, "/tmp/r.json");
   EXPECT_EQ(custom->pmsetPath, "/tmp/pmset");
   EXPECT_EQ(custom->idleExitAfter, 0.5);
-  EXPECT_EQ(custom->allowedClient, "/opt/app");
 
   const std::pair<std::vector<std::string>, const char*> bad[] = {
       {{"--socket"}, "The option --socket needs a value."},
       {{"--verbose", "1"}, "The Brimwell helper has no option --verbose."},
+      {{"--allowed-client", "/usr/bin/brimwell"},
+       "The Brimwell helper has no option --allowed-client."},
       {{"--idle-seconds", "soon"}, "The idle time soon is not a number of seconds."},
       {{"--idle-seconds", "-1"}, "The idle time -1 is not a number of seconds."},
   };

@@ -79,62 +79,6 @@ TEST(HelperDaemonTest, HostileInputIsAnsweredOrCutOffWhileAWellBehavedClientIsSe
   EXPECT_EQ(daemon.pmset.log().size(), 2u * (static_cast<std::size_t>(n) + 1));
 }
 
-// Connects from a child that has dropped root for the unprivileged "nobody" user, and
-// returns the line the daemon answered to a sleep request.
-std::string answerToUnprivileged(DaemonProcess& daemon) {
-  struct passwd* nobody = ::getpwnam("nobody");
-  if (nobody == nullptr) return "no nobody user";
-  ::chmod(daemon.pmset.directory().c_str(), 0755);
-  int pipeFds[2];
-  if (::pipe(pipeFds) != 0) return "no pipe";
-  const std::string socket = daemon.socketPath();
-  pid_t child = ::fork();
-  if (child == 0) {
-    ::close(pipeFds[0]);
-    if (::setgroups(0, nullptr) != 0 || ::setgid(nobody->pw_gid) != 0 ||
-        ::setuid(nobody->pw_uid) != 0) {
-      ::_exit(1);
-    }
-    int fd = connectTo(socket);
-    std::string line =
-        fd < 0 ? "no connection" : exchangeLine(fd, "{\"id\":1,\"op\":\"sleepNow\"}\n");
-    ssize_t ignored = ::write(pipeFds[1], line.data(), line.size());
-    (void)ignored;
-    ::_exit(0);
-  }
-  ::close(pipeFds[1]);
-  std::string answer;
-  char buffer[512];
-  for (ssize_t count; (count = ::read(pipeFds[0], buffer, sizeof(buffer))) > 0;) {
-    answer.append(buffer, static_cast<std::size_t>(count));
-  }
-  ::close(pipeFds[0]);
-  ::waitpid(child, nullptr, 0);
-  return answer;
-}
-
-TEST(HelperDaemonTest, AnUnprivilegedProcessThatIsNotTheApplicationIsRefusedAndNothingRuns) {
-  if (::geteuid() != 0) GTEST_SKIP() << "Dropping to another user needs root.";
-  const std::string self = canonicalExecutablePath("/proc/self/exe");
-  {
-    DaemonProcess daemon(5, {"--allowed-client", "/usr/bin/brimwell"});
-    daemon.pmset.logRuns();
-    std::string answer = answerToUnprivileged(daemon);
-    EXPECT_EQ(answer,
-              "{\"id\":null,\"message\":\"The Brimwell helper serves only the Brimwell "
-              "application (it runs " +
-                  self + " instead of /usr/bin/brimwell).\"}");
-    EXPECT_TRUE(daemon.pmset.log().empty());
-    EXPECT_EQ(daemon.pmset.state()["sleeps"], "0");
-  }
-  {
-    // The same unprivileged process is served when it is the allowed application.
-    DaemonProcess daemon(5, {"--allowed-client", self});
-    EXPECT_EQ(answerToUnprivileged(daemon), R"({"id":1})");
-    EXPECT_EQ(daemon.pmset.state()["sleeps"], "1");
-  }
-}
-
 TEST(HelperDaemonTest, ServesASocketHandedOverByTheServiceManager) {
   testing::TempDir dir;
   const std::string path = (dir / "activated.sock").string();

@@ -18,6 +18,11 @@ class RequestHandlerTest : public ::testing::Test {
       std::make_shared<ProcessCommandRunner>(),
       std::make_shared<HelperRecordStore>((records / "state.json").string(), ::geteuid()), 7,
       pmset.path()};
+  std::vector<HelperCall> asked;
+  CallAuthorizer allowAll = [this](HelperCall call) {
+    asked.push_back(call);
+    return std::string();
+  };
 };
 
 TEST_F(RequestHandlerTest, EachOperationRepliesOnceWithItsFields) {
@@ -38,14 +43,33 @@ TEST_F(RequestHandlerTest, EachOperationRepliesOnceWithItsFields) {
       {R"({"id":14,"op":"setBatteryHibernateMode","mode":1})",
        R"({"id":14,"message":"Refused: hibernate mode 1 is not 0, 3 or 25"})"},
   };
-  for (const auto& [request, reply] : rows) EXPECT_EQ(handleRequestLine(request, service), reply);
+  for (const auto& [request, reply] : rows)
+    EXPECT_EQ(handleRequestLine(request, service, allowAll), reply);
   EXPECT_EQ(pmset.state()["sleeps"], "1");
   EXPECT_EQ(pmset.state()["battery_hibernatemode"], "3");
 
   pmset.control("fail=1");
   EXPECT_EQ(
-      handleRequestLine(R"({"id":15,"op":"batteryHibernateMode"})", service),
+      handleRequestLine(R"({"id":15,"op":"batteryHibernateMode"})", service, allowAll),
       R"({"id":15,"message":"pmset -g custom failed (1): pmset: injected failure","mode":-1})");
+}
+
+TEST_F(RequestHandlerTest, ARefusedCallIsAnsweredWithTheSentenceAndRunsNothing) {
+  pmset.logRuns();
+  const CallAuthorizer refuseChanges = [](HelperCall call) {
+    return call == HelperCall::sleepNow ? std::string("Not you.") : std::string();
+  };
+  EXPECT_EQ(handleRequestLine(R"({"id":1,"op":"sleepNow"})", service, refuseChanges),
+            R"({"id":1,"message":"Not you."})");
+  EXPECT_FALSE(std::filesystem::exists(pmset.logPath()));
+  EXPECT_EQ(handleRequestLine(R"({"id":2,"op":"helperVersion"})", service, refuseChanges),
+            R"({"id":2,"version":7})");
+
+  // A line that is no request is answered before anyone is asked.
+  EXPECT_EQ(handleRequestLine(std::string_view("{\"id\":3,\"op\":\"sleepNow\"}\0", 25), service,
+                              allowAll),
+            R"({"id":null,"message":"The request holds a NUL byte."})");
+  EXPECT_TRUE(asked.empty());
 }
 
 }  // namespace
