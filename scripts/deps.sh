@@ -6,7 +6,7 @@ packages=(
   g++ make cmake pkg-config tzdata
   nlohmann-json3-dev libsimdjson-dev libasio-dev libhowardhinnant-date-dev uuid-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  libsystemd-dev dbus python3-dbusmock libxml2-utils systemd
+  libsystemd-dev dbus python3-dbusmock libxml2-utils polkitd systemd
 )
 
 missing=()

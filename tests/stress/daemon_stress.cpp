@@ -286,7 +286,7 @@ int run(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 60;
   const int clients = argc > 2 ? std::atoi(argv[2]) : 200;
   ::signal(SIGPIPE, SIG_IGN);
-  DaemonProcess daemon(600, {"--allowed-client", "/usr/bin/brimwell"});
+  DaemonProcess daemon(600);
   daemon.pmset.logRuns();
   const std::string socket = daemon.socketPath();
 
