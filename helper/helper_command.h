@@ -40,8 +40,8 @@ using HelperCommand =
                  helper_command::SetBatteryHibernateMode, helper_command::ReadSettings,
                  helper_command::ReadCustom, helper_command::SleepNow>;
 
-// The power tool's location.
-inline constexpr std::string_view pmsetPath = "/usr/bin/pmset";
+// The power tool's location: the Linux power tool (brimwell-power), installed under this name.
+inline constexpr std::string_view pmsetPath = "/usr/libexec/brimwell/pmset";
 
 // The command's argument list, without the program.
 std::vector<std::string> arguments(const HelperCommand& command);

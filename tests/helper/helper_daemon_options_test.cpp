@@ -9,7 +9,7 @@ TEST(HelperDaemonOptionsTest, ProductionDefaultsAndOverrides) {
   auto defaults = parseHelperDaemonOptions({});
   ASSERT_TRUE(defaults);
   EXPECT_EQ(defaults->socketPath, "/run/com.tallowgate.brimwell.helper.sock");
-  EXPECT_EQ(defaults->pmsetPath, "/usr/bin/pmset");
+  EXPECT_EQ(defaults->pmsetPath, "/usr/libexec/brimwell/pmset");
   EXPECT_EQ(defaults->idleExitAfter, 60);
 
   auto custom = parseHelperDaemonOptions({"--socket", "/tmp/s", "--record", "/tmp/r.json",
