@@ -31,6 +31,13 @@ namespace brimwell {
 namespace {
 
 // A daemon listener running in this process on a temporary socket, with a minimal power tool.
+// Every call allowed without a question, as for a root peer: the daemon's own cost is measured.
+struct Unquestioned : CallAuthority {
+  Authorization authorize(const PeerProcess&, HelperAction) override {
+    return {Authorization::Verdict::allowed, ""};
+  }
+};
+
 struct Fixture {
   std::string dir;
   std::string socket;
@@ -49,7 +56,8 @@ struct Fixture {
     if (!fd) std::abort();
     listener = std::make_unique<HelperListener>(
         *fd, HelperListenerDelegate{
-                 PeerRequirement{"", std::nullopt, true}, std::make_shared<ProcessCommandRunner>(),
+                 [] { return std::make_unique<Unquestioned>(); },
+                 std::make_shared<ProcessCommandRunner>(),
                  std::make_shared<HelperRecordStore>(dir + "/state.json", ::geteuid()), 2, nullptr,
                  pmset});
     thread = std::thread([this] { listener->run(); });

@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   auto store = std::make_shared<HelperRecordStore>(recordPath(), ::getuid());
   HelperService service(runner, store, 2, "/usr/bin/pmset");
 
-  const std::string reply = handleRequestLine(line, service);
+  const std::string reply =
+      handleRequestLine(line, service, [](HelperCall) { return std::string(); });
   fuzz::check(reply.find('\n') == std::string::npos, "a reply is one line");
   fuzz::check(reply.size() <= maxHelperLineLength, "a reply fits the line limit");
   auto parsed = parseReply(reply);
