@@ -5,11 +5,13 @@
 namespace brimwell {
 namespace {
 
-constexpr std::array<std::string_view, 6> kBrowserBundleIDs = {
+constexpr std::array<std::string_view, 7> kBrowserBundleIDs = {
     "com.apple.Safari",      "com.google.Chrome",          "com.brave.Browser",
-    "com.microsoft.edgemac", "company.thebrowser.Browser", "com.vivaldi.Vivaldi"};
-constexpr std::array<std::string_view, 2> kTerminalBundleIDs = {"com.apple.Terminal",
-                                                                "com.googlecode.iterm2"};
+    "com.microsoft.edgemac", "company.thebrowser.Browser", "com.vivaldi.Vivaldi",
+    "org.mozilla.firefox"};
+constexpr std::array<std::string_view, 6> kTerminalBundleIDs = {
+    "com.apple.Terminal", "com.googlecode.iterm2", "xterm",
+    "org.gnome.Terminal", "org.kde.konsole",       "tmux"};
 
 template <class Kind, std::size_t N>
 std::optional<Kind> firstMatching(const std::array<std::string_view, N>& ids,

@@ -1,5 +1,7 @@
 // The browsers and terminal applications a capture asks, each tied to its application's bundle
-// identifier. Raw values are the case names; pure functions, callable from any thread.
+// identifier. Raw values are the case names. The cases after the first six browsers and the first
+// two terminals are the programs of Linux desktops, identified by their desktop-file IDs (tmux,
+// which has none, by its name). Pure functions, callable from any thread.
 #pragma once
 
 #include <array>
@@ -10,18 +12,19 @@
 
 namespace brimwell {
 
-enum class BrowserKind { safari, chrome, brave, edge, arc, vivaldi };
-enum class TerminalKind { terminal, iterm2 };
+enum class BrowserKind { safari, chrome, brave, edge, arc, vivaldi, firefox };
+enum class TerminalKind { terminal, iterm2, xterm, gnomeTerminal, konsole, tmux };
 
 template <>
 struct EnumNames<BrowserKind> {
-  static constexpr std::array<std::string_view, 6> names = {"safari", "chrome", "brave",
-                                                            "edge",   "arc",    "vivaldi"};
+  static constexpr std::array<std::string_view, 7> names = {"safari", "chrome",  "brave",  "edge",
+                                                            "arc",    "vivaldi", "firefox"};
 };
 
 template <>
 struct EnumNames<TerminalKind> {
-  static constexpr std::array<std::string_view, 2> names = {"terminal", "iterm2"};
+  static constexpr std::array<std::string_view, 6> names = {"terminal",      "iterm2",  "xterm",
+                                                            "gnomeTerminal", "konsole", "tmux"};
 };
 
 std::string_view bundleID(BrowserKind kind);
