@@ -1,0 +1,43 @@
+#include "linux/capture/app_identity.h"
+
+#include <array>
+#include <utility>
+
+#include "core/snapshots/app_kinds.h"
+
+namespace brimwell {
+namespace {
+
+constexpr std::array<std::pair<std::string_view, BrowserKind>, 9> kBrowserDesktopIDs = {{
+    {"google-chrome", BrowserKind::chrome},
+    {"google-chrome-stable", BrowserKind::chrome},
+    {"brave-browser", BrowserKind::brave},
+    {"microsoft-edge", BrowserKind::edge},
+    {"microsoft-edge-stable", BrowserKind::edge},
+    {"vivaldi-stable", BrowserKind::vivaldi},
+    {"firefox", BrowserKind::firefox},
+    {"firefox-esr", BrowserKind::firefox},
+    {"org.mozilla.firefox", BrowserKind::firefox},
+}};
+
+constexpr std::array<std::pair<std::string_view, TerminalKind>, 5> kTerminalDesktopIDs = {{
+    {"debian-xterm", TerminalKind::xterm},
+    {"xterm", TerminalKind::xterm},
+    {"debian-uxterm", TerminalKind::xterm},
+    {"org.gnome.Terminal", TerminalKind::gnomeTerminal},
+    {"org.kde.konsole", TerminalKind::konsole},
+}};
+
+}  // namespace
+
+std::string bundleIDForDesktopID(std::string_view desktopID) {
+  for (const auto& [id, kind] : kBrowserDesktopIDs) {
+    if (id == desktopID) return std::string(bundleID(kind));
+  }
+  for (const auto& [id, kind] : kTerminalDesktopIDs) {
+    if (id == desktopID) return std::string(bundleID(kind));
+  }
+  return std::string(desktopID);
+}
+
+}  // namespace brimwell

@@ -1,0 +1,15 @@
+// The bundle identifier a snapshot records for a Linux application: the identifier of the browser
+// or terminal kind when the desktop file is one of theirs, otherwise the desktop-file ID itself.
+// Pure; callable from any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brimwell {
+
+// For example "google-chrome" → "com.google.Chrome", "debian-xterm" → "xterm",
+// "org.gnome.gedit" → "org.gnome.gedit".
+std::string bundleIDForDesktopID(std::string_view desktopID);
+
+}  // namespace brimwell

@@ -1,0 +1,134 @@
+#include "linux/capture/desktop_entry.h"
+
+#include <algorithm>
+#include <cctype>
+#include <functional>
+
+namespace brimwell {
+namespace {
+
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
+    text.remove_prefix(1);
+  }
+  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
+    text.remove_suffix(1);
+  }
+  return text;
+}
+
+bool equalIgnoringCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return std::tolower(static_cast<unsigned char>(x)) ==
+                  std::tolower(static_cast<unsigned char>(y));
+         });
+}
+
+// The words of an Exec line, honouring double quotes and backslash escapes inside them.
+std::vector<std::string> execWords(std::string_view exec) {
+  std::vector<std::string> words;
+  std::string word;
+  bool quoted = false, inWord = false;
+  for (std::size_t i = 0; i < exec.size(); ++i) {
+    const char c = exec[i];
+    if (quoted) {
+      if (c == '\\' && i + 1 < exec.size()) {
+        word += exec[++i];
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        word += c;
+      }
+    } else if (c == '"') {
+      quoted = inWord = true;
+    } else if (c == ' ' || c == '\t') {
+      if (inWord) words.push_back(std::move(word));
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(std::move(word));
+  return words;
+}
+
+// The program an Exec line starts: its first word, past an "env" and its assignments.
+std::string execProgram(std::string_view exec) {
+  const auto words = execWords(exec);
+  std::size_t first = 0;
+  if (first < words.size() && std::filesystem::path(words[first]).filename() == "env") {
+    ++first;
+    while (first < words.size() && words[first].find('=') != std::string::npos) ++first;
+  }
+  if (first >= words.size()) return {};
+  return std::filesystem::path(words[first]).filename().string();
+}
+
+}  // namespace
+
+std::optional<DesktopEntry> parseDesktopEntry(std::string id, std::string_view text) {
+  DesktopEntry entry{.id = std::move(id)};
+  bool inGroup = false, sawGroup = false, application = false, hidden = false;
+  std::string exec;
+  while (!text.empty()) {
+    const auto end = text.find('\n');
+    const auto line = trimmed(text.substr(0, end));
+    text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
+    if (line.empty() || line.front() == '#') continue;
+    if (line.front() == '[') {
+      inGroup = line == "[Desktop Entry]";
+      sawGroup = sawGroup || inGroup;
+      continue;
+    }
+    if (!inGroup) continue;
+    const auto equals = line.find('=');
+    if (equals == std::string_view::npos) continue;
+    const auto key = trimmed(line.substr(0, equals));
+    const auto value = std::string(trimmed(line.substr(equals + 1)));
+    if (key == "Type") application = value == "Application";
+    if (key == "Hidden") hidden = value == "true";
+    if (key == "Name") entry.name = value;
+    if (key == "Exec") exec = value;
+    if (key == "StartupWMClass") entry.startupWMClass = value;
+  }
+  entry.program = execProgram(exec);
+  if (!sawGroup || !application || hidden || entry.name.empty() || entry.program.empty()) {
+    return std::nullopt;
+  }
+  return entry;
+}
+
+std::string desktopFileID(const std::filesystem::path& applicationsDir,
+                          const std::filesystem::path& file) {
+  std::string id = file.lexically_relative(applicationsDir).string();
+  std::replace(id.begin(), id.end(), '/', '-');
+  constexpr std::string_view suffix = ".desktop";
+  if (id.ends_with(suffix)) id.resize(id.size() - suffix.size());
+  return id;
+}
+
+const DesktopEntry* matchDesktopEntry(const std::vector<DesktopEntry>& entries,
+                                      const ProgramFacts& program) {
+  const std::function<bool(const DesktopEntry&)> rules[] = {
+      [&](const DesktopEntry& e) {
+        return !program.wmClass.empty() && equalIgnoringCase(e.startupWMClass, program.wmClass);
+      },
+      [&](const DesktopEntry& e) {
+        return (!program.executableName.empty() && e.program == program.executableName) ||
+               (!program.wmInstance.empty() && e.program == program.wmInstance);
+      },
+      [&](const DesktopEntry& e) {
+        return (!program.wmClass.empty() && equalIgnoringCase(e.id, program.wmClass)) ||
+               (!program.wmInstance.empty() && equalIgnoringCase(e.id, program.wmInstance));
+      },
+  };
+  for (const auto& rule : rules) {
+    const auto found = std::find_if(entries.begin(), entries.end(), rule);
+    if (found != entries.end()) return &*found;
+  }
+  return nullptr;
+}
+
+}  // namespace brimwell

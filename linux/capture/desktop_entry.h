@@ -1,0 +1,45 @@
+// DesktopEntry: what the capturer needs from an application's .desktop file (its ID, display name,
+// program and window class), and the rules that tie a running program to one. Pure functions over
+// text and values; callable from any thread.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brimwell {
+
+struct DesktopEntry {
+  std::string id;              // the desktop-file ID, such as "debian-xterm"
+  std::string name;            // the untranslated Name
+  std::string program;         // the file name of the program Exec starts, such as "xterm"
+  std::string startupWMClass;  // empty when the file names none
+  friend bool operator==(const DesktopEntry&, const DesktopEntry&) = default;
+};
+
+// The entry of the [Desktop Entry] group of `text` for the file whose ID is `id`, or nothing when
+// the group is missing, its Type isn't Application, it is Hidden, or it has no Name or Exec.
+std::optional<DesktopEntry> parseDesktopEntry(std::string id, std::string_view text);
+
+// The desktop-file ID of `file` found under `applicationsDir`: its path below that directory with
+// every "/" turned into "-" and without the ".desktop" ending.
+std::string desktopFileID(const std::filesystem::path& applicationsDir,
+                          const std::filesystem::path& file);
+
+// What is known of a running program to find its entry.
+struct ProgramFacts {
+  std::string executableName;  // file name of /proc/PID/exe
+  std::string wmClass;         // the class half of WM_CLASS, empty without a window
+  std::string wmInstance;      // the instance half of WM_CLASS
+};
+
+// The entry that describes the program, trying in turn (each over `entries` in order): a
+// StartupWMClass equal to the window class (ignoring case), an Exec program equal to the
+// executable's or the window instance's name, a desktop-file ID equal to the window class or
+// instance (ignoring case). Nothing when none matches.
+const DesktopEntry* matchDesktopEntry(const std::vector<DesktopEntry>& entries,
+                                      const ProgramFacts& program);
+
+}  // namespace brimwell

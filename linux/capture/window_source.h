@@ -1,0 +1,17 @@
+// WindowSource: where the capturer gets the managed windows of the display. The X11 one asks the
+// window manager through EWMH; tests give fixed desktops or failures.
+#pragma once
+
+#include "core/base/error.h"
+#include "linux/capture/x11_desktop.h"
+
+namespace brimwell {
+
+class WindowSource {
+ public:
+  virtual ~WindowSource() = default;
+  // The windows as they are now, or the sentence saying why there is no display to ask.
+  virtual Result<X11Desktop> desktop() = 0;
+};
+
+}  // namespace brimwell
