@@ -7,6 +7,7 @@ packages=(
   nlohmann-json3-dev libsimdjson-dev libasio-dev libhowardhinnant-date-dev uuid-dev libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   libsystemd-dev dbus python3-dbusmock libxml2-utils polkitd systemd
+  liblz4-dev libxcb-xtest0-dev libxcb-ewmh-dev emacs-nox xvfb openbox xterm
 )
 
 missing=()
