@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libsystemd-dev dbus python3-dbusmock libxml2-utils polkitd systemd
   liblz4-dev libxcb-xtest0-dev libxcb-ewmh-dev emacs-nox xvfb openbox xterm
+  libxcb1-dev libxcb-icccm4-dev xclip tmux xdotool
 )
 
 missing=()
