@@ -1,21 +1,41 @@
 #include "power/linux_power_machine.h"
 
-#include <chrono>
+#include <vector>
 
 #include "linux/logind_manager.h"
 #include "linux/platform_profile.h"
 #include "linux/power_profiles_daemon.h"
 #include "linux/power_supply.h"
-#include "linux/sysfs_battery_reading.h"
 #include "linux/system_bus.h"
 
 namespace brimwell {
 
+namespace {
+
+// On the adapter when any Mains or USB supply is online. A machine that lists no such supply is on
+// battery exactly while a battery says Discharging. The charge itself is never needed, so a battery
+// whose charge can't be read still counts.
+PowerSource powerSourceOf(const std::vector<PowerSupply>& supplies) {
+  bool listsAdapter = false;
+  for (const auto& supply : supplies) {
+    const auto type = supply.text("type");
+    if (type != "Mains" && type != "USB") continue;
+    listsAdapter = true;
+    if (supply.number("online").value_or(0) > 0) return PowerSource::ac;
+  }
+  if (listsAdapter) return PowerSource::battery;
+  for (const auto& supply : supplies) {
+    if (supply.text("type") == "Battery" && supply.text("status") == "Discharging") {
+      return PowerSource::battery;
+    }
+  }
+  return PowerSource::ac;
+}
+
+}  // namespace
+
 PowerSource LinuxPowerMachine::powerSource() {
-  // A machine without a readable system battery runs on its adapter.
-  const auto reading = readingFromSysfs(readPowerSupplies(sysfsRoot_ / "class" / "power_supply"),
-                                        std::chrono::system_clock::now());
-  return reading ? reading->powerSource : PowerSource::ac;
+  return powerSourceOf(readPowerSupplies(sysfsRoot_ / "class" / "power_supply"));
 }
 
 Result<std::optional<ProfileState>> LinuxPowerMachine::profile() {

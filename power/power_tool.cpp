@@ -27,9 +27,10 @@ class Run {
   }
 
   Result<std::string> operator()(const ReadCustom&) {
-    auto profile = machine_.profile();
-    if (!profile) return Unexpected(std::move(profile).error());
-    return customReport(loadPowerSettings(statePath_), profile->has_value());
+    // The hibernate modes this report carries must not depend on the profiles: a profile that
+    // can't be read only leaves Low Power Mode out.
+    const auto profile = machine_.profile();
+    return customReport(loadPowerSettings(statePath_), profile && profile->has_value());
   }
 
   Result<std::string> operator()(const SetBatteryHibernateMode& request) {

@@ -1,7 +1,8 @@
 // The power tool's whole run: one command line answered from the state file and the machine.
 // Reads print their report; changes are saved before they are applied, and a Low Power Mode change
 // is applied only when it is the value of the source the machine draws from. Every failure is one
-// sentence and status 1.
+// sentence and status 1; only -g custom, which Safe Landing reads for the hibernate mode, answers
+// without Low Power Mode when the profiles can't be read.
 #pragma once
 
 #include <filesystem>

@@ -1,7 +1,7 @@
-// The power tool run as a program for one test: a fake sysfs tree (a battery and an adapter, and
-// optionally a platform profile) and a state file in a temporary directory, with the bus this
-// process is pointed at (a PrivateBus). Also reads what the tool printed through the daemon's own
-// parser, and what the mock services logged.
+// The power tool run as a program for one test: a fake sysfs tree (a battery whose charge can't be
+// read and an adapter, and optionally a platform profile) and a state file in a temporary
+// directory, with the bus this process is pointed at (a PrivateBus). Also reads what the tool
+// printed through the daemon's own parser, and what the mock services logged.
 #pragma once
 
 #include <fcntl.h>
@@ -55,7 +55,6 @@ class PowerToolBench {
     writeText(supplies / "AC" / "type", "Mains\n");
     writeText(supplies / "AC" / "online", onBattery ? "0\n" : "1\n");
     writeText(supplies / "BAT0" / "type", "Battery\n");
-    writeText(supplies / "BAT0" / "capacity", "40\n");
     writeText(supplies / "BAT0" / "status", onBattery ? "Discharging\n" : "Charging\n");
   }
 

@@ -51,12 +51,18 @@ TEST(PowerToolTest, SleepNowUsesTheLogindActionOfTheHibernateModeOfTheSourceInUs
     bool onBattery;
     int batteryMode, acMode;
     const char* method;
+    bool adapterListed = true;  // without one, the battery's status tells
   };
-  for (const Row& row : {Row{true, 25, 0, "Hibernate"}, Row{true, 3, 25, "HybridSleep"},
-                         Row{true, 0, 25, "Suspend"}, Row{false, 0, 25, "Hibernate"},
-                         Row{false, 25, 3, "HybridSleep"}, Row{false, 25, 0, "Suspend"}}) {
+  for (const Row& row :
+       {Row{true, 25, 0, "Hibernate"}, Row{true, 3, 25, "HybridSleep"}, Row{true, 0, 25, "Suspend"},
+        Row{false, 0, 25, "Hibernate"}, Row{false, 25, 3, "HybridSleep"},
+        Row{false, 25, 0, "Suspend"}, Row{true, 25, 0, "Hibernate", false},
+        Row{false, 25, 0, "Suspend", false}}) {
     SCOPED_TRACE(row.method + std::string(row.onBattery ? " on battery" : " on AC"));
     bench.setOnBattery(row.onBattery);
+    if (!row.adapterListed) {
+      std::filesystem::remove_all(bench.sysfs() / "class" / "power_supply" / "AC");
+    }
     writeText(bench.statePath(), stateText(row.batteryMode == 0 ? 3 : 0, row.acMode));
     const ToolRun set = bench.run({"-b", "hibernatemode", std::to_string(row.batteryMode)});
     EXPECT_EQ(set.status, 0);
@@ -174,6 +180,17 @@ TEST(PowerToolTest, LowPowerModeIsThePowerSaverProfileOfTheSourceInUse) {
   EXPECT_EQ(bench.run({"-a", "lowpowermode", "0"}).status, 0);
   EXPECT_EQ(testing::activeProfile(peer.get()), "performance");
   EXPECT_EQ(readText(bench.platformProfileFile()), "balanced\n");
+
+  // A service that answers with nonsense: changes fail in one sentence, and -g custom still
+  // reports the hibernate modes, without Low Power Mode.
+  sd_bus_set_property(peer.get(), "net.hadess.PowerProfiles", "/net/hadess/PowerProfiles",
+                      "net.hadess.PowerProfiles", "ActiveProfile", nullptr, "i", 7);
+  const ToolRun set = bench.run({"-b", "lowpowermode", "1"});
+  EXPECT_EQ(set.status, 1);
+  EXPECT_EQ(set.err, "The power profiles service couldn't be read (No such device or address).\n");
+  const std::string custom = bench.run({"-g", "custom"}).out;
+  EXPECT_EQ(PmsetParser::batteryHibernateMode(custom), 0);
+  EXPECT_EQ(PmsetParser::batteryLowPowerMode(custom), std::nullopt);
 }
 
 TEST(PowerToolTest, WithoutThePowerProfilesServiceThePlatformProfileServesElseTheKeysAreAbsent) {
