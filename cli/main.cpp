@@ -7,6 +7,7 @@
 #include "cli/journal_command.h"
 #include "cli/plan_command.h"
 #include "cli/policy_command.h"
+#include "cli/settings_command.h"
 #include "cli/simulate_command.h"
 #include "cli/snapshot_command.h"
 #include "cli/snapshots_command.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
   brimwell::cli::addHelperCommand(app, status);
   brimwell::cli::addSimulateCommand(app, status);
   brimwell::cli::addWatchCommand(app, status);
+  brimwell::cli::addSettingsCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& done) {

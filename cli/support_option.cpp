@@ -5,6 +5,7 @@
 #include <system_error>
 
 #include "core/snapshots/snapshot_store.h"
+#include "linux/xdg_locations.h"
 
 namespace brimwell::cli {
 
@@ -14,15 +15,15 @@ void addSupportOption(CLI::App& command, std::string& support) {
 }
 
 Result<BrimwellPaths> supportPaths(const std::string& support) {
-  auto standard = BrimwellPaths::resolve({});
+  auto standard = XdgLocations::resolve(XdgLocations::processEnvironment());
   BrimwellPaths paths;
   if (support.empty()) {
     if (!standard) return Unexpected(std::move(standard).error());
-    paths = *standard;
+    paths = standard->paths;
   } else {
     // Only the support directory is read; the rescue root is kept where it would be.
-    paths =
-        BrimwellPaths{support, standard ? standard->rescueRoot : std::filesystem::path(support)};
+    paths = BrimwellPaths{support,
+                          standard ? standard->paths.rescueRoot : std::filesystem::path(support)};
   }
   std::error_code error;
   if (!std::filesystem::is_directory(paths.support, error)) {

@@ -15,7 +15,7 @@ namespace brimwell::cli {
 // Adds --support DIR to `command`, stored in `support` (empty when not given).
 void addSupportOption(CLI::App& command, std::string& support);
 
-// The locations under `support`, or the current user's standard ones when it is empty. Fails with
+// The locations under `support`, or the current user's XDG ones when it is empty. Fails with
 // one sentence when the directory doesn't exist, so a mistyped path isn't read as an empty store.
 Result<BrimwellPaths> supportPaths(const std::string& support);
 

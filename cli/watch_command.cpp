@@ -19,7 +19,9 @@
 #include "linux/linux_system_info.h"
 #include "linux/logind_activity_backend.h"
 #include "linux/logind_sleep_signals.h"
+#include "linux/settings_watcher.h"
 #include "linux/sysfs_battery_monitor.h"
+#include "linux/xdg_locations.h"
 
 namespace brimwell::cli {
 namespace {
@@ -36,7 +38,11 @@ void print(const EngineClock& clock, const Json& fields) {
 }
 
 Result<BrimwellPaths> watchPaths(const std::string& support) {
-  if (support.empty()) return BrimwellPaths::resolve({});
+  if (support.empty()) {
+    auto locations = XdgLocations::resolve(XdgLocations::processEnvironment());
+    if (!locations) return Unexpected(std::move(locations).error());
+    return locations->paths;
+  }
   std::error_code error;
   std::filesystem::create_directories(support, error);
   if (!std::filesystem::is_directory(support, error)) {
@@ -58,6 +64,11 @@ int runWatch(const WatchOptions& options) {
   if (!paths) return reportFailure(paths.error().message());
 
   asio::io_context context;
+  // The user's settings, re-read whenever the settings file changes.
+  auto locations = XdgLocations::resolve(XdgLocations::processEnvironment());
+  if (!locations) return reportFailure(locations.error().message());
+  SettingsWatcher settings(context, locations->settingsFile);
+  if (auto problem = settings.current().problem) std::cerr << *problem << '\n';
   auto clock = std::make_shared<SystemClock>(context);
   auto machine = std::make_shared<LinuxSystemInfo>();
   std::shared_ptr<BatteryMonitoring> battery;
@@ -73,7 +84,7 @@ int runWatch(const WatchOptions& options) {
                                     std::make_shared<NothingPowerSaver>(),
                                     std::make_shared<HelperClient>(), machine},
       std::make_shared<SnapshotStore>(*paths), std::make_shared<JournalStore>(*paths), *paths,
-      [] { return BrimwellSettings::defaults(); }, "1.0", clock,
+      [&settings] { return settings.current().settings; }, "1.0", clock,
       std::make_shared<ProcessActivity>(std::make_shared<LogindActivityBackend>()));
   std::optional<EngineState> seen;
   engine->onState = [&](const EngineState& state) {
@@ -99,8 +110,15 @@ int runWatch(const WatchOptions& options) {
     engine->markCleanExit(ExitReason::sigterm);
     engine->stop();
     sleepSignals.stop();
+    settings.stop();
     context.stop();
   });
+
+  Status following = settings.watch([&](const SettingsFileReading& reading) {
+    if (reading.problem) std::cerr << *reading.problem << '\n';
+    engine->settingsDidChange();
+  });
+  if (!following) std::cerr << following.error().message() << '\n';
 
   const ShutdownVerdict verdict = engine->start();
   print(*clock, {{"start", verdict.kind() ? std::string(toString(*verdict.kind())) : "none"},

@@ -4,12 +4,15 @@ namespace brimwell {
 namespace {
 
 // Replaces `field` with the value of `key` when that key holds a readable value of the field's
-// type; anything else (missing, null, wrong type, a nested record that fails) keeps the field.
+// type; anything else (missing, null, wrong type, a nested record that fails) keeps the field. A
+// key that is present but unusable is added to `rejected`.
 template <class T>
-void readInto(const JsonObjectReader& object, std::string_view key, T& field) {
+void readInto(const JsonObjectReader& object, std::string_view key, T& field,
+              std::vector<std::string>& rejected) {
   try {
     field = object.required<T>(key);
   } catch (const JsonCodingError&) {
+    if (object.find(key) != nullptr) rejected.emplace_back(key);
   }
 }
 
@@ -41,30 +44,41 @@ Json JsonCoding<BrimwellSettings>::write(const BrimwellSettings& settings) {
 }
 
 BrimwellSettings JsonCoding<BrimwellSettings>::read(const Json& json) {
+  return readSettings(json).settings;
+}
+
+SettingsReading readSettings(const Json& json) {
   const JsonObjectReader object(json);  // fails for anything but an object
-  BrimwellSettings settings = BrimwellSettings::defaults();
-  readInto(object, "thresholds", settings.thresholds);
-  readInto(object, "cadence", settings.cadence);
-  readInto(object, "protectAgainstCrashes", settings.protectAgainstCrashes);
-  readInto(object, "powerSaverLowPowerMode", settings.powerSaverLowPowerMode);
-  readInto(object, "powerSaverDim", settings.powerSaverDim);
-  readInto(object, "dimTarget", settings.dimTarget);
-  readInto(object, "safeLandingEnabled", settings.safeLandingEnabled);
-  if (const Json* model = object.find("safeLandingProvenOnBootModel");
-      model != nullptr && model->is_string()) {
-    settings.safeLandingProvenOnBootModel = model->get<std::string>();
+  SettingsReading reading{BrimwellSettings::defaults(), {}};
+  BrimwellSettings& settings = reading.settings;
+  std::vector<std::string>& rejected = reading.rejectedFields;
+  readInto(object, "thresholds", settings.thresholds, rejected);
+  readInto(object, "cadence", settings.cadence, rejected);
+  readInto(object, "protectAgainstCrashes", settings.protectAgainstCrashes, rejected);
+  readInto(object, "powerSaverLowPowerMode", settings.powerSaverLowPowerMode, rejected);
+  readInto(object, "powerSaverDim", settings.powerSaverDim, rejected);
+  readInto(object, "dimTarget", settings.dimTarget, rejected);
+  readInto(object, "safeLandingEnabled", settings.safeLandingEnabled, rejected);
+  if (const Json* model = object.find("safeLandingProvenOnBootModel"); model != nullptr) {
+    if (model->is_string()) {
+      settings.safeLandingProvenOnBootModel = model->get<std::string>();
+    } else if (!model->is_null()) {
+      rejected.emplace_back("safeLandingProvenOnBootModel");
+    }
   }
-  readInto(object, "excludedBundleIDs", settings.excludedBundleIDs);
-  readInto(object, "commandSBundleIDs", settings.commandSBundleIDs);
-  readInto(object, "captureClipboard", settings.captureClipboard);
+  readInto(object, "excludedBundleIDs", settings.excludedBundleIDs, rejected);
+  readInto(object, "commandSBundleIDs", settings.commandSBundleIDs, rejected);
+  readInto(object, "captureClipboard", settings.captureClipboard, rejected);
   if (const Json* sound = object.find("alertSound"); sound != nullptr && sound->is_null()) {
     settings.alertSound = std::nullopt;
   } else if (sound != nullptr && sound->is_string()) {
     settings.alertSound = sound->get<std::string>();
+  } else if (sound != nullptr) {
+    rejected.emplace_back("alertSound");
   }
-  readInto(object, "notifyAdapterChanges", settings.notifyAdapterChanges);
-  readInto(object, "showCriticalOverlay", settings.showCriticalOverlay);
-  return settings;
+  readInto(object, "notifyAdapterChanges", settings.notifyAdapterChanges, rejected);
+  readInto(object, "showCriticalOverlay", settings.showCriticalOverlay, rejected);
+  return reading;
 }
 
 }  // namespace brimwell

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/power/capture_cadence.h"
 #include "core/power/thresholds.h"
@@ -48,5 +49,14 @@ struct JsonCoding<BrimwellSettings> {
   static Json write(const BrimwellSettings& settings);
   static BrimwellSettings read(const Json& json);
 };
+
+// The decoded record with the keys that were present but could not be used, in field order: the
+// document's own account of which of its choices fell back to their defaults. Throws
+// JsonCodingError, as the codec does, for a document that isn't an object.
+struct SettingsReading {
+  BrimwellSettings settings;
+  std::vector<std::string> rejectedFields;
+};
+SettingsReading readSettings(const Json& json);
 
 }  // namespace brimwell
