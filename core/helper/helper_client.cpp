@@ -1,55 +1,83 @@
 #include "core/helper/helper_client.h"
 
-#include <fcntl.h>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include <atomic>
-#include <cerrno>
 #include <chrono>
-#include <cmath>
-#include <cstring>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <optional>
 #include <thread>
 
 #include "core/helper/brimwell_helper_constants.h"
+#include "core/helper/helper_connection.h"
 
 namespace brimwell {
-namespace {
 
-using Clock = std::chrono::steady_clock;
+// The worker threads and the calls waiting for one. A worker exists while it has work or waits
+// for some; it keeps its connection from one call to the next.
+struct HelperClient::Workers {
+  static constexpr int most = 4;  // the daemon bounds each user's connections
 
-class Descriptor {
- public:
-  explicit Descriptor(int fd) : fd_(fd) {}
-  ~Descriptor() {
-    if (fd_ >= 0) ::close(fd_);
+  // A job makes its exchange on the worker's connection and returns its completion, which the
+  // worker runs once it counts as free again: a call made from a completion then goes to the
+  // same worker and its connection.
+  using Job = std::function<std::function<void()>(std::optional<HelperConnection>&)>;
+  std::mutex lock;
+  std::condition_variable wake;
+  std::condition_variable ended;
+  std::deque<Job> jobs;
+  int running = 0;  // worker threads alive
+  int waiting = 0;  // of those, the ones free for a job
+  bool stopping = false;
+
+  static void work(const std::shared_ptr<Workers>& self) {
+    std::optional<HelperConnection> connection;
+    std::unique_lock guard(self->lock);
+    ++self->waiting;
+    for (;;) {
+      self->wake.wait(guard, [&] { return !self->jobs.empty() || self->stopping; });
+      if (self->jobs.empty()) break;
+      Job job = std::move(self->jobs.front());
+      self->jobs.pop_front();
+      --self->waiting;
+      guard.unlock();
+      std::function<void()> complete = job(connection);
+      guard.lock();
+      ++self->waiting;
+      guard.unlock();
+      complete();
+      guard.lock();
+    }
+    --self->waiting;
+    connection.reset();
+    if (--self->running == 0) self->ended.notify_all();
   }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-
- private:
-  int fd_;
 };
 
-// Waits until `fd` is ready for `events` or `deadline` passes; false on the deadline.
-bool waitFor(int fd, short events, Clock::time_point deadline) {
-  for (;;) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
-    if (left.count() <= 0) return false;
-    pollfd entry{fd, events, 0};
-    int ready = ::poll(&entry, 1, static_cast<int>(left.count()) + 1);
-    if (ready > 0) return true;
-    if (ready < 0 && errno != EINTR) return true;  // the next read or write reports it
-  }
-}
+namespace {
 
-std::string seconds(double value) {
-  char text[32];
-  std::snprintf(text, sizeof(text), "%g", value);
-  return text;
+using Clock = HelperConnection::Clock;
+
+// One request on the worker's connection, opening a fresh one when there is none or the daemon
+// has closed it, and sending it once more on a fresh connection when the daemon never read it.
+Expected<HelperReply, HelperConnectionFailure> exchangeOn(
+    std::optional<HelperConnection>& connection, const HelperClientOptions& options,
+    const HelperRequest& request) {
+  const double limit = options.timeout(request.call);
+  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
+                                           std::chrono::duration<double>(limit));
+  for (int attempt = 0;; ++attempt) {
+    if (connection && !connection->reusable()) connection.reset();
+    if (!connection) {
+      auto opened = HelperConnection::open(options.socketPath, options.helper);
+      if (!opened) return Unexpected(std::move(opened).error());
+      connection.emplace(std::move(*opened));
+    }
+    auto reply = connection->exchange(request, deadline, limit);
+    if (reply) return reply;
+    connection.reset();
+    if (!reply.error().unprocessed || attempt > 0) return reply;
+  }
 }
 
 }  // namespace
@@ -61,102 +89,45 @@ HelperClientOptions HelperClientOptions::defaults() {
 }
 
 HelperClient::HelperClient(HelperClientOptions options)
-    : options_(std::make_shared<const HelperClientOptions>(std::move(options))) {}
+    : options_(std::make_shared<const HelperClientOptions>(std::move(options))),
+      workers_(std::make_shared<Workers>()) {}
 
 HelperClient::~HelperClient() {
-  std::unique_lock lock(inFlight_->lock);
-  inFlight_->idle.wait(lock, [&] { return inFlight_->calls == 0; });
-}
-
-Expected<HelperReply, HelperClient::Failure> HelperClient::exchange(
-    const HelperClientOptions& options, const HelperRequest& request) {
-  auto failure = [](std::string sentence, bool noSocket = false) {
-    return Unexpected(Failure{noSocket, Error(std::move(sentence))});
-  };
-  const double limit = options.timeout(request.call);
-  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>(limit));
-
-  sockaddr_un address{};
-  address.sun_family = AF_UNIX;
-  if (options.socketPath.size() >= sizeof(address.sun_path)) {
-    return failure("The Brimwell helper's socket path is too long.");
-  }
-  std::memcpy(address.sun_path, options.socketPath.c_str(), options.socketPath.size() + 1);
-  Descriptor fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
-  if (fd.get() < 0)
-    return failure("The Brimwell helper can't be reached (" + Error::posix(errno).message() + ").");
-  if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof(address)) != 0) {
-    const int error = errno;
-    if (error == ENOENT) return failure("The Brimwell helper is not installed.", true);
-    return failure("The Brimwell helper can't be reached (" + Error::posix(error).message() + ").");
-  }
-
-  auto peer = readPeerIdentity(fd.get());
-  std::optional<std::string> refused =
-      peer ? whyRefused(*peer, options.helper)
-           : std::optional<std::string>("its identity cannot be read");
-  if (refused) {
-    return failure("The process answering for the Brimwell helper is not the installed helper (" +
-                   *refused + ").");
-  }
-
-  const std::string line = encodeRequest(request) + "\n";
-  std::size_t sent = 0;
-  const std::string late =
-      "The Brimwell helper did not answer within " + seconds(limit) + " seconds.";
-  while (sent < line.size()) {
-    ssize_t count = ::send(fd.get(), line.data() + sent, line.size() - sent, MSG_NOSIGNAL);
-    if (count > 0) {
-      sent += static_cast<std::size_t>(count);
-    } else if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
-      if (!waitFor(fd.get(), POLLOUT, deadline)) return failure(late);
-    } else {
-      return failure("The Brimwell helper closed the connection (" + Error::posix(errno).message() +
-                     ").");
-    }
-  }
-
-  std::string received;
-  char buffer[4096];
-  for (;;) {
-    auto newline = received.find('\n');
-    if (newline != std::string::npos) {
-      auto reply = parseReply(std::string_view(received).substr(0, newline));
-      if (!reply) return failure(reply.error().message());
-      if (reply->message) return failure(*reply->message);
-      if (reply->id != request.id) {
-        return failure("The Brimwell helper answered a different request.");
-      }
-      return *reply;
-    }
-    if (received.size() > maxHelperLineLength) {
-      return failure("The Brimwell helper answered with something that isn't a reply.");
-    }
-    ssize_t count = ::recv(fd.get(), buffer, sizeof(buffer), 0);
-    if (count > 0) {
-      received.append(buffer, static_cast<std::size_t>(count));
-    } else if (count < 0 && (errno == EAGAIN || errno == EINTR)) {
-      if (!waitFor(fd.get(), POLLIN, deadline)) return failure(late);
-    } else {
-      return failure("The Brimwell helper closed the connection without answering.");
-    }
-  }
+  std::unique_lock guard(workers_->lock);
+  workers_->stopping = true;
+  workers_->wake.notify_all();
+  // Workers finish every queued call (a completion may still make another) before they end.
+  workers_->ended.wait(guard, [&] { return workers_->running == 0; });
 }
 
 void HelperClient::perform(HelperRequest request,
                            std::function<void(Expected<HelperReply, Failure>)> finished) {
   static std::atomic<std::int64_t> nextId = 1;
   request.id = nextId++;
-  {
-    std::lock_guard guard(inFlight_->lock);
-    ++inFlight_->calls;
+  Workers::Job job = [options = options_, request, finished = std::move(finished)](
+                         std::optional<HelperConnection>& connection) mutable {
+    auto reply = exchangeOn(connection, *options, request);
+    Expected<HelperReply, Failure> result = Unexpected(Failure{false, Error("")});
+    if (!reply) {
+      result = Unexpected(Failure{reply.error().noSocket, reply.error().error});
+    } else if (reply->message) {
+      result = Unexpected(Failure{false, Error(*reply->message)});
+    } else {
+      result = std::move(*reply);
+    }
+    return std::function<void()>(
+        [finished = std::move(finished), result = std::move(result)] { finished(result); });
+  };
+  std::lock_guard guard(workers_->lock);
+  workers_->jobs.push_back(std::move(job));
+  // A call never waits behind another while fewer than `most` workers are busy.
+  if (static_cast<int>(workers_->jobs.size()) > workers_->waiting &&
+      workers_->running < Workers::most) {
+    ++workers_->running;
+    std::thread([workers = workers_] { Workers::work(workers); }).detach();
+  } else {
+    workers_->wake.notify_one();
   }
-  std::thread([options = options_, inFlight = inFlight_, request, finished = std::move(finished)] {
-    finished(exchange(*options, request));
-    std::lock_guard guard(inFlight->lock);
-    if (--inFlight->calls == 0) inFlight->idle.notify_all();
-  }).detach();
 }
 
 void HelperClient::call(HelperCall call, std::optional<bool> on, std::optional<std::int64_t> mode,

@@ -1,14 +1,14 @@
 // HelperClient: the HelperControlling that talks to the helper daemon over its Unix-domain socket.
-// Each call opens its own connection, checks that the daemon is the installed helper running as
-// root, sends one request and waits for its one reply until the call's deadline. Calls run on
-// their own threads and complete there; any thread may make them. The destructor waits for calls
-// still in flight.
+// Calls run on a few worker threads, each keeping its connection (checked, when opened, to be the
+// installed helper running as root) for the calls that follow; a call waits for its one reply
+// until its deadline. A connection the daemon has closed (its idle exit, its silence limit) is
+// replaced before the next request, and a request the daemon provably never read is sent once
+// more on a fresh connection; a request it may have read is never repeated. Calls complete on a
+// worker thread; any thread may make them. The destructor waits for every call already made.
 #pragma once
 
-#include <condition_variable>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
 #include "core/helper/helper_call.h"
@@ -56,21 +56,15 @@ class HelperClient : public HelperControlling {
     bool noSocket = false;
     Error error;
   };
-  struct InFlight {
-    std::mutex lock;
-    std::condition_variable idle;
-    int calls = 0;
-  };
+  struct Workers;
 
-  // Sends `request` and waits for its reply, on a new thread; a reply message becomes a failure.
+  // Sends `request` and waits for its reply, on a worker; a reply message becomes a failure.
   void perform(HelperRequest request, std::function<void(Expected<HelperReply, Failure>)> finished);
-  static Expected<HelperReply, Failure> exchange(const HelperClientOptions& options,
-                                                 const HelperRequest& request);
   void call(HelperCall call, std::optional<bool> on, std::optional<std::int64_t> mode,
             Completion<Status> done);
 
   const std::shared_ptr<const HelperClientOptions> options_;
-  const std::shared_ptr<InFlight> inFlight_ = std::make_shared<InFlight>();
+  const std::shared_ptr<Workers> workers_;
 };
 
 }  // namespace brimwell

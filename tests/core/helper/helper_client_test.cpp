@@ -1,5 +1,6 @@
 #include "core/helper/helper_client.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
@@ -14,12 +15,21 @@
 namespace brimwell {
 namespace {
 
-// A stand-in daemon: serves connections one at a time, reading one line from each and answering
-// with `answer(line)` (no answer when it returns an empty text).
+// What the stand-in daemon does once it has answered a connection's first request.
+enum class AfterReply {
+  hangUp,        // ends the connection at once (one request per connection)
+  keepServing,   // answers every further line, as the daemon does
+  closeUnread,   // waits for the next request and closes without reading it
+  readAndClose,  // reads the next request whole and closes without answering
+};
+
+// A stand-in daemon: serves connections one at a time, answering each line with `answer(line)`
+// (no answer when it returns an empty text) and then doing what `after` says.
 class FakeDaemon {
  public:
-  explicit FakeDaemon(std::function<std::string(const std::string&)> answer)
-      : answer_(std::move(answer)) {
+  explicit FakeDaemon(std::function<std::string(const std::string&)> answer,
+                      AfterReply after = AfterReply::keepServing)
+      : answer_(std::move(answer)), after_(after) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     std::strcpy(address.sun_path, path.c_str());
@@ -30,19 +40,14 @@ class FakeDaemon {
       for (;;) {
         int connection = ::accept(fd_, nullptr, nullptr);
         if (connection < 0) return;
-        std::string line;
-        char c;
-        while (::read(connection, &c, 1) == 1 && c != '\n') line += c;
-        if (!line.empty()) {
+        {
           std::lock_guard guard(lock);
-          received.push_back(line);
+          ++accepted;
         }
-        const std::string reply = line.empty() ? "" : answer_(line);
-        ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
-        ::shutdown(connection, SHUT_WR);
-        while (::read(connection, &c, 1) > 0) {
-        }
+        serve(connection);
         ::close(connection);
+        std::lock_guard guard(lock);
+        ++closed;
       }
     });
   }
@@ -57,9 +62,39 @@ class FakeDaemon {
                      ("brimwell-client-" + std::to_string(::getpid()) + ".sock");
   std::mutex lock;
   std::vector<std::string> received;
+  int accepted = 0;
+  int closed = 0;
 
  private:
+  // One line, or empty at the end of the connection.
+  std::string readLine(int connection) {
+    std::string line;
+    char c;
+    while (::read(connection, &c, 1) == 1 && c != '\n') line += c;
+    if (!line.empty()) {
+      std::lock_guard guard(lock);
+      received.push_back(line);
+    }
+    return line;
+  }
+
+  void serve(int connection) {
+    for (bool first = true;; first = false) {
+      if (!first && after_ == AfterReply::closeUnread) {
+        pollfd entry{connection, POLLIN, 0};
+        ::poll(&entry, 1, 2000);
+        return;  // the request stays unread in the socket
+      }
+      const std::string line = readLine(connection);
+      if (line.empty() || (!first && after_ == AfterReply::readAndClose)) return;
+      const std::string reply = answer_(line);
+      ::send(connection, reply.data(), reply.size(), MSG_NOSIGNAL);
+      if (reply.empty() || after_ == AfterReply::hangUp) return;
+    }
+  }
+
   std::function<std::string(const std::string&)> answer_;
+  AfterReply after_;
   int fd_ = -1;
   std::thread thread_;
 };
@@ -115,6 +150,7 @@ TEST(HelperClientTest, SendsOneRequestPerCallAndReadsItsReply) {
 
   std::lock_guard guard(daemon.lock);
   ASSERT_EQ(daemon.received.size(), 5u);
+  EXPECT_EQ(daemon.accepted, 1);
   EXPECT_EQ(daemon.received[4], "{\"id\":" + idOf(daemon.received[4]) +
                                     ",\"mode\":7,\"op\":\"setBatteryHibernateMode\"}");
 }
@@ -143,6 +179,49 @@ TEST(HelperClientTest, StateTellsAMissingSocketFromASilentOrForeignDaemon) {
                 " instead of /usr/libexec/brimwell/brimwell-helper).");
   std::lock_guard guard(silent.lock);
   EXPECT_EQ(silent.received.size(), 1u);  // only the state call above
+}
+
+std::string versionReply(const std::string& line) {
+  return "{\"id\":" + idOf(line) + ",\"version\":2}\n";
+}
+
+// Consecutive calls share one connection. When the daemon closes it between calls the next call
+// reconnects; when it closes with the request unread the request goes once more on a fresh
+// connection; when it has read the request, the call fails rather than risk doing it twice.
+TEST(HelperClientTest, ReusesItsConnectionAndRepeatsOnlyARequestNeverRead) {
+  struct Case {
+    AfterReply after;
+    int accepted;  // connections for the two calls
+    int received;  // request lines the daemon read
+    Status second;
+  };
+  const Case cases[] = {
+      {AfterReply::keepServing, 1, 2, Status()},
+      {AfterReply::hangUp, 2, 2, Status()},
+      {AfterReply::closeUnread, 2, 2, Status()},
+      {AfterReply::readAndClose, 1, 2,
+       fail("The Brimwell helper closed the connection without answering.")},
+  };
+  for (const Case& test : cases) {
+    SCOPED_TRACE(static_cast<int>(test.after));
+    FakeDaemon daemon(versionReply, test.after);
+    HelperClient client(optionsFor(daemon.path));
+    EXPECT_EQ(await<Result<std::int64_t>>([&](auto done) { client.helperVersion(done); }),
+              Result<std::int64_t>(2));
+    if (test.after == AfterReply::hangUp) {
+      // The daemon's end of file arrives before the next call, as after its idle exit.
+      for (int tries = 0; tries < 200; ++tries) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        std::lock_guard guard(daemon.lock);
+        if (daemon.closed == 1) break;
+      }
+    }
+    Status second = await<Status>([&](auto done) { client.sleepNow(done); });
+    EXPECT_EQ(second, test.second);
+    std::lock_guard guard(daemon.lock);
+    EXPECT_EQ(daemon.accepted, test.accepted);
+    EXPECT_EQ(static_cast<int>(daemon.received.size()), test.received);
+  }
 }
 
 TEST(HelperClientTest, ACallWithoutAReplyEndsAtItsDeadline) {
