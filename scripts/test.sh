@@ -6,7 +6,8 @@ cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
 build=build
-flags=(-DBRIMWELL_WERROR=ON)
+# The installed tree lives under /usr, where the units and the helper's constants expect it.
+flags=(-DBRIMWELL_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr)
 if [ "${1:-}" = "--sanitize" ]; then
   build=build-asan
   flags+=(-DBRIMWELL_SANITIZE=address,undefined -DBRIMWELL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
