@@ -1,0 +1,208 @@
+#include "linux/save/linux_document_saver.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "linux/save/emacs_save.h"
+#include "linux/save/running_apps.h"
+#include "linux/save/save_plan.h"
+#include "linux/save/xcb_save_keyboard.h"
+
+namespace brimwell {
+namespace {
+
+// What the pass's worker has done so far, read by the caller when the pass ends or its budget
+// runs out.
+struct PassState {
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<PlannedSave> plans;  // every plan known so far, in the order they are asked
+  std::size_t asked = 0;           // plans answered
+  bool asking = false;             // plans[asked] is being asked
+  SavePassOutput output;
+  bool finished = false;
+  bool abandoned = false;  // the pass has answered; the worker asks nothing more
+};
+
+class PassWorker {
+ public:
+  PassWorker(SaveTools tools, std::shared_ptr<PassState> state, std::filesystem::path folder,
+             std::set<std::string> commandS, std::set<std::string> excluding, double emacsTimeout)
+      : tools_(std::move(tools)),
+        state_(std::move(state)),
+        folder_(std::move(folder)),
+        commandS_(std::move(commandS)),
+        excluding_(std::move(excluding)),
+        emacsTimeout_(emacsTimeout) {}
+
+  void run() {
+    // Emacs first, from the process list: it needs no display.
+    auto apps = runningApps({}, *tools_.processes, *tools_.desktopFiles, tools_.user);
+    askAll(planSaves(apps, commandS_, excluding_));
+    if (auto windows = tools_.keyboard->windows()) {
+      auto windowed = runningApps(*windows, *tools_.processes, *tools_.desktopFiles, tools_.user);
+      std::erase_if(windowed, [&](const RunningApp& app) {
+        return std::any_of(apps.begin(), apps.end(),
+                           [&](const RunningApp& known) { return known.bundleID == app.bundleID; });
+      });
+      const auto plans = planSaves(windowed, commandS_, excluding_);
+      const bool pressing = std::any_of(plans.begin(), plans.end(), [](const PlannedSave& plan) {
+        return plan.way == SaveWay::commandS;
+      });
+      const auto active = pressing ? tools_.keyboard->activeWindow() : std::nullopt;
+      askAll(plans);
+      if (active && !abandoned()) (void)tools_.keyboard->activate(*active);
+    }
+    std::lock_guard lock(state_->mutex);
+    state_->finished = true;
+    state_->changed.notify_all();
+  }
+
+ private:
+  bool abandoned() {
+    std::lock_guard lock(state_->mutex);
+    return state_->abandoned;
+  }
+
+  void askAll(const std::vector<PlannedSave>& plans) {
+    {
+      std::lock_guard lock(state_->mutex);
+      state_->plans.insert(state_->plans.end(), plans.begin(), plans.end());
+    }
+    for (const auto& plan : plans) {
+      {
+        std::lock_guard lock(state_->mutex);
+        if (state_->abandoned) return;
+        state_->asking = true;
+      }
+      auto output = ask(plan);
+      std::lock_guard lock(state_->mutex);
+      if (state_->abandoned) return;
+      auto& into = state_->output;
+      into.results.insert(into.results.end(), output.results.begin(), output.results.end());
+      into.rescued.insert(into.rescued.end(), output.rescued.begin(), output.rescued.end());
+      ++state_->asked;
+      state_->asking = false;
+    }
+  }
+
+  SavePassOutput ask(const PlannedSave& plan) {
+    switch (plan.way) {
+      case SaveWay::emacsServer:
+        return askEmacs(plan.app);
+      case SaveWay::commandS:
+        return {.results = {pressControlS(plan.app)}};
+      case SaveWay::savesItself:
+      case SaveWay::notSupported:
+        break;
+    }
+    return {.results = {resultWithoutAsking(plan)}};
+  }
+
+  SavePassOutput askEmacs(const RunningApp& app) {
+    SaverResult result{.bundleID = app.bundleID, .appName = app.name};
+    const auto answer = tools_.emacs->eval(emacsSaveForm(folder_), emacsTimeout_);
+    if (!answer) {
+      result.outcome =
+          answer.error().code() == ETIMEDOUT ? SaverOutcome::failed : SaverOutcome::notSupported;
+      result.detail = answer.error().message();
+      return {.results = {result}};
+    }
+    const auto reports = parseEmacsSaveAnswer(*answer);
+    if (!reports) {
+      result.outcome = SaverOutcome::failed;
+      result.detail = reports.error().message();
+      return {.results = {result}};
+    }
+    return emacsPassOutput(*reports, app.bundleID, app.name);
+  }
+
+  SaverResult pressControlS(const RunningApp& app) {
+    SaverResult result{.bundleID = app.bundleID, .appName = app.name};
+    int pressed = 0;
+    std::optional<std::string> failure;
+    for (const auto window : app.windows) {
+      if (abandoned()) break;
+      auto done = tools_.keyboard->activate(window);
+      // Keys pressed after the pass has answered would land in whatever window is in front.
+      if (abandoned()) break;
+      if (done) done = tools_.keyboard->pressControlS();
+      if (done) {
+        ++pressed;
+      } else {
+        failure = done.error().message();
+      }
+    }
+    if (pressed > 0) {
+      result.outcome = SaverOutcome::pressedCommandS;
+      result.detail = "Pressed Ctrl+S in " + std::to_string(pressed) + " of its " +
+                      std::to_string(app.windows.size()) + " windows.";
+    } else {
+      result.outcome = SaverOutcome::failed;
+      result.detail = failure.value_or("It has no window to press Ctrl+S in.");
+    }
+    return result;
+  }
+
+  SaveTools tools_;
+  std::shared_ptr<PassState> state_;
+  std::filesystem::path folder_;
+  std::set<std::string> commandS_;
+  std::set<std::string> excluding_;
+  double emacsTimeout_;
+};
+
+SavePassOutput runPass(SaveTools tools, SaverBudget budget, const std::filesystem::path& folder,
+                       const std::set<std::string>& commandS,
+                       const std::set<std::string>& excluding) {
+  auto state = std::make_shared<PassState>();
+  auto worker = std::make_shared<PassWorker>(std::move(tools), state, folder, commandS, excluding,
+                                             budget.emacs);
+  // Detached: a call that hangs past every bound keeps only its own thread and tools.
+  std::thread([worker] { worker->run(); }).detach();
+  std::unique_lock lock(state->mutex);
+  state->changed.wait_for(lock, std::chrono::duration<double>(budget.pass),
+                          [&] { return state->finished; });
+  state->abandoned = true;
+  SavePassOutput output = state->output;
+  for (std::size_t i = state->asked; i < state->plans.size(); ++i) {
+    output.results.push_back(
+        resultOutOfTime(state->plans[i].app, i == state->asked && state->asking));
+  }
+  return output;
+}
+
+}  // namespace
+
+SaveTools SaveTools::forSession() {
+  return {
+      .keyboard = std::make_unique<XcbSaveKeyboard>(),
+      .emacs = std::make_unique<EmacsClientServer>(),
+      .processes = std::make_unique<ProcProcessTable>(),
+      .desktopFiles = std::make_unique<FileDesktopCatalog>(FileDesktopCatalog::forEnvironment()),
+      .user = ::getuid()};
+}
+
+void LinuxDocumentSaver::saveDocuments(const std::filesystem::path& rescueFolder,
+                                       const std::set<std::string>& commandSBundleIDs,
+                                       const std::set<std::string>& excluding,
+                                       std::function<void(SavePassOutput)> done) {
+  std::thread([tools = tools_, budget = budget_, rescueFolder, commandSBundleIDs, excluding,
+               done = std::move(done)] {
+    done(runPass(tools(), budget, rescueFolder, commandSBundleIDs, excluding));
+  }).detach();
+}
+
+SavePassOutput LinuxDocumentSaver::saveNow(const std::filesystem::path& rescueFolder,
+                                           const std::set<std::string>& commandSBundleIDs,
+                                           const std::set<std::string>& excluding) {
+  return runPass(tools_(), budget_, rescueFolder, commandSBundleIDs, excluding);
+}
+
+}  // namespace brimwell

@@ -1,0 +1,52 @@
+#include "linux/save/running_apps.h"
+
+#include <algorithm>
+#include <filesystem>
+
+#include "linux/capture/app_identity.h"
+#include "linux/capture/desktop_entry.h"
+
+namespace brimwell {
+
+bool isEmacsExecutable(const std::string& path) {
+  const auto name = std::filesystem::path(path).filename().string();
+  if (name == "emacs") return true;
+  return name.rfind("emacs-", 0) == 0;
+}
+
+std::vector<RunningApp> runningApps(const std::vector<ClientWindow>& windows,
+                                    ProcessTable& processes, DesktopCatalog& catalog, uid_t user) {
+  std::vector<RunningApp> apps;
+  const auto appFor = [&](const std::string& bundleID, const std::string& name) -> RunningApp& {
+    auto found = std::find_if(apps.begin(), apps.end(),
+                              [&](const RunningApp& app) { return app.bundleID == bundleID; });
+    if (found != apps.end()) return *found;
+    return apps.emplace_back(RunningApp{.bundleID = bundleID, .name = name});
+  };
+  for (const auto& window : windows) {
+    if (!window.pid) continue;
+    const auto executable = processes.executable(*window.pid).value_or("");
+    const ProgramFacts program{
+        .executableName = std::filesystem::path(executable).filename().string(),
+        .wmClass = window.wmClass,
+        .wmInstance = window.wmInstance};
+    if (isEmacsExecutable(executable)) {
+      appFor(std::string(kEmacsBundleID), "Emacs").windows.push_back(window.id);
+      continue;
+    }
+    const auto* entry = matchDesktopEntry(catalog.entries(), program);
+    if (entry == nullptr) continue;
+    appFor(bundleIDForDesktopID(entry->id), entry->name).windows.push_back(window.id);
+  }
+  for (const auto& process : processes.processes()) {
+    if (process.owner != user) continue;
+    const auto executable = processes.executable(process.pid);
+    if (executable && isEmacsExecutable(*executable)) {
+      appFor(std::string(kEmacsBundleID), "Emacs");
+      break;
+    }
+  }
+  return apps;
+}
+
+}  // namespace brimwell
