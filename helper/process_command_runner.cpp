@@ -8,12 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
-#include <memory>
-#include <mutex>
+#include <functional>
 #include <thread>
 #include "core/base/error.h"
 
@@ -22,77 +21,76 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Drains one pipe on its own thread until end of file; the thread owns the descriptor and keeps
-// the shared state alive for as long as it reads.
-class PipeReader {
+// The read ends of the child's standard output and error, drained on the calling thread.
+class ChildPipes {
  public:
-  explicit PipeReader(int fd) : state_(std::make_shared<State>()) {
-    std::thread([fd, state = state_] {
-      char buffer[16384];
-      for (;;) {
-        ssize_t count = ::read(fd, buffer, sizeof(buffer));
-        if (count > 0) {
-          std::lock_guard lock(state->lock);
-          state->data.append(buffer, static_cast<std::size_t>(count));
-        } else if (count < 0 && errno == EINTR) {
-          continue;
-        } else {
-          break;
-        }
+  ChildPipes(int out, int err) : fds_{out, err} {}
+  ~ChildPipes() {
+    for (int fd : fds_) {
+      if (fd >= 0) ::close(fd);
+    }
+  }
+  ChildPipes(const ChildPipes&) = delete;
+  ChildPipes& operator=(const ChildPipes&) = delete;
+
+  bool drained() const { return fds_[0] < 0 && fds_[1] < 0; }
+  std::string& data(int which) { return data_[which]; }
+
+  // Reads what arrives, and watches `pidfd` (when not -1) for the child's exit, until `done`
+  // holds or `until` passes; true when `done` held.
+  bool pump(int pidfd, Clock::time_point until, const std::function<bool()>& done) {
+    for (;;) {
+      if (done()) return true;
+      const auto now = Clock::now();
+      if (now >= until) return false;
+      pollfd entries[3];
+      int count = 0;
+      for (int fd : fds_) {
+        if (fd >= 0) entries[count++] = {fd, POLLIN, 0};
       }
-      ::close(fd);
-      std::lock_guard lock(state->lock);
-      state->done = true;
-      state->finished.notify_all();
-    }).detach();
-  }
-
-  // Waits up to `seconds` for the end of reading; true when it ended.
-  bool waitDone(double seconds) {
-    std::unique_lock lock(state_->lock);
-    return state_->finished.wait_for(lock, std::chrono::duration<double>(seconds),
-                                     [&] { return state_->done; });
-  }
-
-  std::string data() {
-    std::lock_guard lock(state_->lock);
-    return state_->data;
+      if (pidfd >= 0) entries[count++] = {pidfd, POLLIN, 0};
+      auto wait = std::chrono::ceil<std::chrono::milliseconds>(until - now).count();
+      // Without a process descriptor the exit is only seen by asking for it now and then.
+      if (pidfd < 0) wait = std::min<decltype(wait)>(wait, 5);
+      if (::poll(entries, static_cast<nfds_t>(count), static_cast<int>(wait)) <= 0) continue;
+      for (int i = 0; i < count; ++i) {
+        if (entries[i].revents != 0 && entries[i].fd != pidfd) readFrom(entries[i].fd);
+      }
+    }
   }
 
  private:
-  struct State {
-    std::mutex lock;
-    std::condition_variable finished;
-    std::string data;
-    bool done = false;
-  };
-  std::shared_ptr<State> state_;
-};
-
-// Waits up to `within` seconds for `pid` to exit, storing its wait status in `status`. A wait
-// that fails for a reason other than a signal also ends the wait (`status` keeps its value).
-// Wakes through the process descriptor when there is one, else polls every 5 ms.
-bool waitForExit(pid_t pid, int pidfd, int& status, double within) {
-  const auto deadline = Clock::now() + std::chrono::duration_cast<Clock::duration>(
-                                           std::chrono::duration<double>(within));
-  for (;;) {
-    int polled = 0;
-    pid_t result = ::waitpid(pid, &polled, WNOHANG);
-    if (result == pid) {
-      status = polled;
-      return true;
-    }
-    if (result < 0 && errno != EINTR) return true;
-    const auto now = Clock::now();
-    if (now >= deadline) return false;
-    if (pidfd >= 0) {
-      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - now).count() + 1;
-      struct pollfd entry = {pidfd, POLLIN, 0};
-      ::poll(&entry, 1, static_cast<int>(left));
-    } else {
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  void readFrom(int fd) {
+    const int which = fd == fds_[0] ? 0 : 1;
+    char buffer[16384];
+    ssize_t count = ::read(fd, buffer, sizeof(buffer));
+    if (count > 0) {
+      data_[which].append(buffer, static_cast<std::size_t>(count));
+    } else if (count == 0 || (errno != EINTR && errno != EAGAIN)) {
+      ::close(fd);
+      fds_[which] = -1;
     }
   }
+
+  int fds_[2];
+  std::string data_[2];
+};
+
+// Reaps `pid` when it has exited, storing its wait status in `status`. A wait that fails for a
+// reason other than a signal also counts as the end (`status` keeps its value).
+bool reaped(pid_t pid, int& status) {
+  int polled = 0;
+  pid_t result = ::waitpid(pid, &polled, WNOHANG);
+  if (result == pid) {
+    status = polled;
+    return true;
+  }
+  return result < 0 && errno != EINTR;
+}
+
+Clock::time_point after(double seconds) {
+  return Clock::now() +
+         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
 std::vector<char*> cStrings(std::vector<std::string>& strings) {
@@ -213,8 +211,7 @@ Expected<CommandOutput, CommandRunnerError> ProcessCommandRunner::run(
     return Unexpected(CommandRunnerError::couldNotLaunch(Error::posix(spawnError).message()));
   }
 
-  PipeReader outReader(out[0]);
-  PipeReader errReader(err[0]);
+  ChildPipes pipes(out[0], err[0]);
   const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
   struct PidfdCloser {
     int fd;
@@ -223,18 +220,21 @@ Expected<CommandOutput, CommandRunnerError> ProcessCommandRunner::run(
     }
   } closer{pidfd};
 
+  // Both pipes are drained while the child runs, so a child with much to say never blocks on a
+  // full pipe; after its exit, whatever it left in them is read for a little longer.
   int status = 0;
-  if (waitForExit(pid, pidfd, status, timeout)) {
-    outReader.waitDone(2);
-    errReader.waitDone(2);
-    return CommandOutput{exitCode(status), decodeUtf8Lossy(outReader.data()),
-                         decodeUtf8Lossy(errReader.data())};
+  const auto exited = [&] { return reaped(pid, status); };
+  const auto drained = [&] { return pipes.drained(); };
+  if (pipes.pump(pidfd, after(timeout), exited)) {
+    pipes.pump(-1, after(2), drained);
+    return CommandOutput{exitCode(status), decodeUtf8Lossy(pipes.data(0)),
+                         decodeUtf8Lossy(pipes.data(1))};
   }
 
   signal(pid, SIGTERM);
-  if (!waitForExit(pid, pidfd, status, stopGrace * 0.5)) {
+  if (!pipes.pump(pidfd, after(stopGrace * 0.5), exited)) {
     signal(pid, SIGKILL);
-    if (!waitForExit(pid, pidfd, status, stopGrace * 0.5)) {
+    if (!pipes.pump(pidfd, after(stopGrace * 0.5), exited)) {
       std::thread([pid] {
         int ignored = 0;
         while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
@@ -242,8 +242,7 @@ Expected<CommandOutput, CommandRunnerError> ProcessCommandRunner::run(
       }).detach();
     }
   }
-  outReader.waitDone(0.5);
-  errReader.waitDone(0.5);
+  pipes.pump(-1, after(0.5), drained);
   return Unexpected(CommandRunnerError::timedOut());
 }
 
