@@ -3,8 +3,76 @@
 #include <chrono>
 
 #include "core/engine/snapshot_shell.h"
+#include "core/helper/helper_client.h"
+#include "linux/desktop_helper_controller.h"
+#include "linux/desktop_power_saver.h"
+#include "linux/engine_sleep_listener.h"
+#include "linux/logind_activity_backend.h"
 
 namespace brimwell::cli {
+namespace {
+
+std::shared_ptr<BusConnection> openOrNothing(asio::io_context& context, BusConnection::Kind kind) {
+  auto bus = BusConnection::open(context, kind);
+  return bus ? *bus : nullptr;
+}
+
+// `word` as one shell word: unchanged when it needs no quoting, else in single quotes.
+std::string shellWord(const std::string& word) {
+  const bool plain = !word.empty() && word.find_first_not_of(
+                                          "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                          "0123456789-_./:=@%+,") == std::string::npos;
+  if (plain) return word;
+  std::string quoted = "'";
+  for (char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
+}  // namespace
+
+std::string planCommand(const std::string& id, const std::string& support) {
+  std::string command = "brimwell plan " + shellWord(id);
+  if (!support.empty()) command += " --support " + shellWord(support);
+  return command;
+}
+
+DesktopServices::DesktopServices(asio::io_context& context)
+    : context_(context),
+      system_(openOrNothing(context, BusConnection::Kind::system)),
+      session_(openOrNothing(context, BusConnection::Kind::session)) {
+  auto client = std::make_shared<HelperClient>();
+  powerSaver = std::make_shared<DesktopPowerSaver>(context, client, system_);
+  helper = std::make_shared<DesktopHelperController>(context, client, system_);
+  activity = std::make_shared<ProcessActivity>(std::make_shared<LogindActivityBackend>(system_));
+}
+
+void DesktopServices::attach(const std::shared_ptr<BrimwellEngine>& engine,
+                             const std::string& support) {
+  if (system_) {
+    sleep_ = LogindSleepWatch::create(context_, system_, engineSleepListener(engine));
+    if (!sleep_->start()) sleep_.reset();
+  }
+  if (session_) {
+    notifier_ = DesktopNotifier::create(session_);
+    if (notifier_->start()) {
+      notices_.emplace(notifier_, engine,
+                       [support](const std::string& id) { return planCommand(id, support); });
+    }
+  }
+}
+
+void DesktopServices::tell(const EngineEvent& event) {
+  if (notices_) notices_->tell(event);
+}
+
+void DesktopServices::offerPendingRestore() {
+  if (notices_) notices_->offerPendingRestore();
+}
+
+void DesktopServices::stop() {
+  if (sleep_) sleep_->stop();
+  notices_.reset();
+}
 
 void FixedBattery::start(std::function<void(BatteryReading)> onReading) {
   onReading_ = std::move(onReading);

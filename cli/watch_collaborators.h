@@ -1,16 +1,25 @@
-// The collaborators of `brimwell watch` that have nothing real behind them on this host: a fixed
-// battery from fake-battery text, a capturer that records only the snapshot's meta, a saver that
-// saves nothing and a power saver that changes nothing. Engine thread only.
+// The collaborators of `brimwell watch`: the desktop's own (power saving, the helper daemon's
+// controller, activity, sleep and wake, notifications) and stand-ins where nothing real exists yet
+// on this host: a fixed battery from fake-battery text, a capturer that records only the snapshot's
+// meta and a saver that saves nothing. Engine thread only.
 #pragma once
 
 #include <asio/io_context.hpp>
 #include <asio/steady_timer.hpp>
 #include <memory>
 
+#include <optional>
+#include <string>
+
+#include "core/engine/brimwell_engine.h"
 #include "core/engine/collaborators.h"
 #include "core/engine/engine_clock.h"
 #include "core/helper/power_saving.h"
 #include "core/power/fake_battery_spec.h"
+#include "linux/bus_connection.h"
+#include "linux/desktop_notifier.h"
+#include "linux/engine_notices.h"
+#include "linux/logind_sleep_watch.h"
 
 namespace brimwell::cli {
 
@@ -57,12 +66,35 @@ class NothingSaver final : public DocumentSaving {
   }
 };
 
-class NothingPowerSaver final : public PowerSaving {
+// The desktop around the engine, on the system bus (logind) and the session bus (notifications);
+// whatever bus is missing, the part that needs it does nothing.
+class DesktopServices {
  public:
-  void apply(const BrimwellSettings&, std::function<void(PowerSaverRecord)> done) override {
-    done(PowerSaverRecord::none());
-  }
-  void restore(const PowerSaverRecord&, std::function<void()> done) override { done(); }
+  explicit DesktopServices(asio::io_context& context);
+  DesktopServices(const DesktopServices&) = delete;
+  DesktopServices& operator=(const DesktopServices&) = delete;
+
+  std::shared_ptr<PowerSaving> powerSaver;
+  std::shared_ptr<HelperControlling> helper;
+  std::shared_ptr<ActivityHolding> activity;
+
+  // Tells `engine` of sleep, wake and shutdown, and shows its events and its restore offer; the
+  // offer's plan command names `support` when it isn't the standard support directory.
+  void attach(const std::shared_ptr<BrimwellEngine>& engine, const std::string& support);
+  void tell(const EngineEvent& event);
+  void offerPendingRestore();
+  void stop();
+
+ private:
+  asio::io_context& context_;
+  std::shared_ptr<BusConnection> system_;
+  std::shared_ptr<BusConnection> session_;
+  std::shared_ptr<LogindSleepWatch> sleep_;
+  std::shared_ptr<DesktopNotifier> notifier_;
+  std::optional<EngineNotices> notices_;
 };
+
+// "brimwell plan <id>", with "--support <dir>" when `support` is given, quoted for a shell.
+std::string planCommand(const std::string& id, const std::string& support);
 
 }  // namespace brimwell::cli

@@ -17,8 +17,6 @@
 #include "core/helper/helper_client.h"
 #include "core/storage/brimwell_json.h"
 #include "linux/linux_system_info.h"
-#include "linux/logind_activity_backend.h"
-#include "linux/logind_sleep_signals.h"
 #include "linux/settings_watcher.h"
 #include "linux/sysfs_battery_monitor.h"
 #include "linux/xdg_locations.h"
@@ -77,15 +75,15 @@ int runWatch(const WatchOptions& options) {
   } else {
     battery = std::make_shared<SysfsBatteryMonitor>(options.sysfs);
   }
+  DesktopServices desktop(context);
   auto engine = std::make_shared<BrimwellEngine>(
       context,
       BrimwellEngine::Collaborators{battery, std::make_shared<MetaOnlyCapturer>(*clock, machine),
                                     std::make_shared<NothingSaver>(),
-                                    std::make_shared<NothingPowerSaver>(),
-                                    std::make_shared<HelperClient>(), machine},
+                                    desktop.powerSaver, desktop.helper, machine},
       std::make_shared<SnapshotStore>(*paths), std::make_shared<JournalStore>(*paths), *paths,
       [&settings] { return settings.current().settings; }, "1.0", clock,
-      std::make_shared<ProcessActivity>(std::make_shared<LogindActivityBackend>()));
+      desktop.activity);
   std::optional<EngineState> seen;
   engine->onState = [&](const EngineState& state) {
     for (const auto& change : simulation::stateChanges(seen, state)) print(*clock, change);
@@ -93,23 +91,17 @@ int runWatch(const WatchOptions& options) {
   };
   engine->onEvent = [&](const EngineEvent& event) {
     print(*clock, simulation::eventFields(event));
+    desktop.tell(event);
   };
 
-  // The engine checks its Safe Landing sleep and puts settings back on wake by these.
-  LogindSleepSignals sleepSignals(context);
-  sleepSignals.start([&](bool goingToSleep) {
-    if (goingToSleep) {
-      engine->systemWillSleep();
-    } else {
-      engine->systemDidWake();
-    }
-  });
+  // Sleep, wake and power-off reach the engine, and its events and restore offer the user.
+  desktop.attach(engine, options.support);
   asio::signal_set signals(context, SIGTERM, SIGINT);
   signals.async_wait([&](std::error_code error, int) {
     if (error) return;
     engine->markCleanExit(ExitReason::sigterm);
     engine->stop();
-    sleepSignals.stop();
+    desktop.stop();
     settings.stop();
     context.stop();
   });
@@ -121,6 +113,7 @@ int runWatch(const WatchOptions& options) {
   if (!following) std::cerr << following.error().message() << '\n';
 
   const ShutdownVerdict verdict = engine->start();
+  desktop.offerPendingRestore();
   print(*clock, {{"start", verdict.kind() ? std::string(toString(*verdict.kind())) : "none"},
                  {"boot", machine->bootSessionUUID()},
                  {"model", machine->hostModel()}});

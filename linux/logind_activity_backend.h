@@ -1,38 +1,30 @@
-// LogindActivityBackend: `keepAwake` holds a logind idle lock through a `systemd-inhibit` child
-// that lives exactly as long as the activity (or this process); without logind, and for
-// `keepRunning`, it silently holds nothing. Engine thread only.
+// LogindActivityBackend: `keepAwake` holds a logind idle lock for exactly as long as the activity
+// (or this process) lives; without a system bus, and for `keepRunning`, it holds nothing. Thread
+// of the bus connection only (the engine's).
 #pragma once
 
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "core/engine/activity.h"
+#include "linux/bus_connection.h"
 
 namespace brimwell {
 
-struct LogindActivityOptions {
-  // The program that takes the lock and runs a command while holding it.
-  std::string inhibitProgram = "/usr/bin/systemd-inhibit";
-  // Present only on a machine booted with systemd, where logind can be reached.
-  std::filesystem::path systemdRuntime = "/run/systemd/system";
-  // Who holds the lock, as logind lists it.
-  std::string who = "Brimwell";
-};
-
-// The child runs `cat` on a pipe whose write end only this process holds: ending the activity, or
-// this process dying, closes it, the command ends and logind drops the lock.
 class LogindActivityBackend final : public ActivityBackend {
  public:
-  explicit LogindActivityBackend(LogindActivityOptions options = {});
+  // `bus` is the system bus, or null where there is none.
+  explicit LogindActivityBackend(std::shared_ptr<BusConnection> bus, std::string who = "Brimwell")
+      : bus_(std::move(bus)), who_(std::move(who)) {}
 
-  // For keepAwake, an activity owning the inhibitor child; otherwise, or when no child could be
-  // started, an activity that holds nothing. Never fails.
+  // For keepAwake, an activity owning the idle lock (asked for at once, held once logind
+  // answers); otherwise an activity that holds nothing. Never fails.
   std::unique_ptr<Activity> begin(ActivityLevel level, std::string_view reason) override;
 
  private:
-  LogindActivityOptions options_;
+  std::shared_ptr<BusConnection> bus_;
+  std::string who_;
 };
 
 }  // namespace brimwell
