@@ -3,6 +3,7 @@
 #include <iostream>
 #include <string>
 
+#include "cli/capture_command.h"
 #include "cli/helper_command.h"
 #include "cli/journal_command.h"
 #include "cli/plan_command.h"
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
   brimwell::cli::addPolicyCommand(app, status);
   brimwell::cli::addSnapshotsCommand(app, status);
   brimwell::cli::addSnapshotCommand(app, status);
+  brimwell::cli::addCaptureCommand(app, status);
   brimwell::cli::addJournalCommand(app, status);
   brimwell::cli::addPlanCommand(app, status);
   brimwell::cli::addHelperCommand(app, status);

@@ -11,6 +11,7 @@
 #include "core/snapshots/app_kinds.h"
 #include "linux/capture/app_assembly.h"
 #include "linux/capture/app_identity.h"
+#include "linux/capture/browser_sessions.h"
 #include "linux/capture/emulator_terminals.h"
 #include "linux/capture/x11_clipboard_source.h"
 #include "linux/capture/xcb_window_source.h"
@@ -112,7 +113,7 @@ LinuxCaptureSources LinuxCaptureSources::forSession(std::unique_ptr<BrowserSourc
   sources.desktopFiles = std::make_unique<FileDesktopCatalog>(FileDesktopCatalog::forEnvironment());
   sources.tmux = std::make_unique<TmuxCommandSource>();
   sources.clipboard = std::make_unique<X11ClipboardSource>();
-  sources.browsers = std::move(browsers);
+  sources.browsers = browsers ? std::move(browsers) : FirefoxSessionSource::forCurrentUser();
   return sources;
 }
 
@@ -165,7 +166,9 @@ Snapshot LinuxWorkspaceCapturer::captureNow(CaptureTrigger trigger,
                                             bool includeClipboard) {
   std::lock_guard serial(captureMutex_);
   const auto started = std::chrono::steady_clock::now();
-  Snapshot snapshot = snapshotShell(clock_.now(), trigger, battery, machine_);
+  // Stored dates carry milliseconds; the snapshot reads back equal only if it has no finer part.
+  const Date createdAt = std::chrono::floor<std::chrono::milliseconds>(clock_.now());
+  Snapshot snapshot = snapshotShell(createdAt, trigger, battery, machine_);
   ProcessTable& processes = *sources_.processes;
   const auto table = processes.processes();
 

@@ -33,7 +33,7 @@ struct LinuxCaptureSources {
   std::unique_ptr<BrowserSource> browsers;  // none: the snapshot lists no browsers
 
   // The sources of this session: $DISPLAY, /proc, the XDG data directories, the user's tmux
-  // server, the CLIPBOARD selection, and `browsers`.
+  // server, the CLIPBOARD selection, and `browsers` (none given: Firefox's session files).
   static LinuxCaptureSources forSession(std::unique_ptr<BrowserSource> browsers = nullptr);
 };
 

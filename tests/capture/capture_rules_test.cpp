@@ -1,0 +1,202 @@
+// The capturer's pure rules: desktop files and their matching, the identity table, tmux output,
+// document URLs, the assembly of applications and emulator terminals, clipboard targets.
+#include "linux/capture/desktop_entry.h"
+
+#include <gtest/gtest.h>
+
+#include "linux/capture/app_assembly.h"
+#include "linux/capture/app_identity.h"
+#include "linux/capture/clipboard_targets.h"
+#include "linux/capture/desktop_catalog.h"
+#include "linux/capture/emulator_terminals.h"
+#include "linux/capture/process_table.h"
+#include "linux/capture/tmux_panes.h"
+
+namespace brimwell {
+namespace {
+
+TEST(DesktopEntry, ReadsTheApplicationGroupOnly) {
+  struct Case {
+    const char* text;
+    std::optional<DesktopEntry> expected;
+  };
+  const Case cases[] = {
+      {"[Desktop Entry]\nType=Application\nName=XTerm\nName[de]=X-Terminal\nExec=xterm\n"
+       "StartupWMClass=XTerm\n[Desktop Action new]\nName=New\nExec=other\n",
+       DesktopEntry{"t", "XTerm", "xterm", "XTerm"}},
+      {"# comment\n[Desktop Entry]\nType=Application\nName = Editor \n"
+       "Exec=env LANG=C GDK_BACKEND=x11 \"/opt/My Editor/bin/editor\" %F\n",
+       DesktopEntry{"t", "Editor", "editor", ""}},
+      {"[Desktop Entry]\nType=Link\nName=Site\nExec=x\n", std::nullopt},
+      {"[Desktop Entry]\nType=Application\nName=Gone\nExec=x\nHidden=true\n", std::nullopt},
+      {"[Desktop Entry]\nType=Application\nName=NoExec\n", std::nullopt},
+      {"[Other]\nType=Application\nName=A\nExec=a\n", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(parseDesktopEntry("t", c.text), c.expected) << c.text;
+  EXPECT_EQ(desktopFileID("/usr/share/applications", "/usr/share/applications/kde4/kate.desktop"),
+            "kde4-kate");
+}
+
+TEST(DesktopEntry, MatchesByWindowClassThenProgramThenID) {
+  const std::vector<DesktopEntry> entries = {
+      {"debian-uxterm", "UXTerm", "uxterm", "UXTerm"},
+      {"debian-xterm", "XTerm", "xterm", "XTerm"},
+      {"org.gnome.gedit", "Text Editor", "gedit", ""},
+      {"google-chrome", "Google Chrome", "google-chrome-stable", ""},
+  };
+  struct Case {
+    ProgramFacts program;
+    const char* expected;  // nullptr: no entry
+  };
+  const Case cases[] = {
+      {{"xterm", "XTerm", "xterm"}, "debian-xterm"},
+      {{"xterm", "uxterm", "uxterm"}, "debian-uxterm"},  // class beats program, any case
+      {{"gedit", "", ""}, "org.gnome.gedit"},
+      {{"chrome", "Google-chrome", "google-chrome"}, "google-chrome"},
+      {{"bash", "", ""}, nullptr},
+      {{"", "", ""}, nullptr},
+  };
+  for (const auto& c : cases) {
+    const auto* found = matchDesktopEntry(entries, c.program);
+    EXPECT_EQ(found ? found->id : std::string(), c.expected ? c.expected : "");
+  }
+}
+
+TEST(AppIdentity, MapsKnownDesktopIDsToTheKindsBundleIDs) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"google-chrome", "com.google.Chrome"},      {"brave-browser", "com.brave.Browser"},
+      {"microsoft-edge", "com.microsoft.edgemac"}, {"vivaldi-stable", "com.vivaldi.Vivaldi"},
+      {"firefox-esr", "org.mozilla.firefox"},      {"debian-uxterm", "xterm"},
+      {"org.kde.konsole", "org.kde.konsole"},      {"org.gnome.gedit", "org.gnome.gedit"},
+  };
+  for (const auto& [id, expected] : cases) EXPECT_EQ(bundleIDForDesktopID(id), expected) << id;
+}
+
+TEST(XdgDirs, UseTheVariablesOrTheirDefaults) {
+  EXPECT_EQ(xdgApplicationDirs("", "", "/home/ann"),
+            (std::vector<std::filesystem::path>{"/home/ann/.local/share/applications",
+                                                "/usr/local/share/applications",
+                                                "/usr/share/applications"}));
+  EXPECT_EQ(xdgApplicationDirs("/data", "/a:relative::/b", "/home/ann"),
+            (std::vector<std::filesystem::path>{"/data/applications", "/a/applications",
+                                                "/b/applications"}));
+}
+
+TEST(TmuxPanes, GroupPanesIntoWindowsInOrder) {
+  const auto windows = parseTmuxPanes(
+      "work\t0\t0\t/home/ann\tann@host\n"
+      "work\t1\t0\t/srv\tlogs\twith tab\n"
+      "work\t0\t1\t\tvim\r\n"
+      "broken line\n"
+      "play\t0\t0\t/tmp\tgame\n");
+  ASSERT_EQ(windows.size(), 3u);
+  EXPECT_EQ(windows[0].tabs,
+            (std::vector<TerminalTabRecord>{{"/home/ann", "ann@host"}, {std::nullopt, "vim"}}));
+  EXPECT_EQ(windows[1].tabs, (std::vector<TerminalTabRecord>{{"/srv", "logs\twith tab"}}));
+  EXPECT_EQ(windows[2].tabs, (std::vector<TerminalTabRecord>{{"/tmp", "game"}}));
+  EXPECT_TRUE(parseTmuxPanes("").empty());
+}
+
+TEST(DocumentURL, NamesTheOpenFileTheTitleShowsAsAWord) {
+  const std::vector<std::string> files = {"/home/ann/notes.txt", "/home/ann/a.txt",
+                                          "/home/ann/My Report.odt", "/home/ann/report"};
+  struct Case {
+    const char* title;
+    std::optional<std::string> expected;
+  };
+  const Case cases[] = {
+      {"notes.txt - Editor", "file:///home/ann/notes.txt"},
+      {"* a.txt (modified)", "file:///home/ann/a.txt"},
+      {"data.txt", std::nullopt},  // a.txt only inside a longer name
+      {"old-notes.txt", std::nullopt},
+      {"My Report.odt — Writer", "file:///home/ann/My%20Report.odt"},
+      {"report: My Report.odt", "file:///home/ann/My%20Report.odt"},  // the longest name wins
+      {"", std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(documentURLFor(c.title, files), c.expected) << c.title;
+}
+
+TEST(AssembleApps, OneAppPerProcessOrderedByItsFrontmostWindow) {
+  X11Desktop desktop;
+  desktop.windows = {
+      {.id = 1, .pid = 20, .wmClass = "Editor", .title = "b.txt"},
+      {.id = 2, .pid = 10, .wmClass = "XTerm", .title = "shell", .hidden = true},
+      {.id = 3, .pid = 20, .wmClass = "Editor", .title = "a.txt", .fullScreen = true},
+      {.id = 4, .wmClass = "Tool", .title = "palette"},
+  };
+  desktop.active = 3;
+  const std::map<int, ProcessIdentity> identities = {
+      {20, {"/usr/bin/editor", "org.example.Editor", "Editor", {"/home/ann/a.txt"}}},
+      {10, {"/usr/bin/xterm", "xterm", "XTerm", {}}},
+  };
+  const auto apps = assembleApps(desktop, identities);
+  ASSERT_EQ(apps.size(), 3u);
+  EXPECT_EQ(apps[0].bundleID, "org.example.Editor");
+  EXPECT_TRUE(apps[0].wasFrontmost);
+  EXPECT_FALSE(apps[0].isHidden);
+  ASSERT_EQ(apps[0].windows.size(), 2u);
+  EXPECT_EQ(apps[0].windows[1].title, "a.txt");
+  EXPECT_EQ(apps[0].windows[1].order, 1);
+  EXPECT_TRUE(apps[0].windows[1].isFullScreen);
+  EXPECT_EQ(apps[0].windows[1].documentURL, "file:///home/ann/a.txt");
+  EXPECT_EQ(apps[0].windows[0].documentURL, std::nullopt);
+  EXPECT_EQ(apps[1].order, 1);
+  EXPECT_TRUE(apps[1].isHidden);
+  EXPECT_TRUE(apps[1].windows[0].isMinimized);
+  EXPECT_FALSE(apps[1].wasFrontmost);
+  EXPECT_EQ(apps[2].name, "Tool");
+  EXPECT_EQ(apps[2].bundleID, std::nullopt);
+}
+
+TEST(EmulatorTerminals, ShellsBecomeTabsOfTheirTerminalsWindows) {
+  X11Desktop desktop;
+  const Rect frame{1, 2, 3, 4};
+  desktop.windows = {
+      {.id = 1, .pid = 5, .title = "ann@host: ~", .frame = frame},
+      {.id = 2, .pid = 7, .title = "one"},
+      {.id = 3, .pid = 7, .title = "two"},
+      {.id = 4, .pid = 9, .title = "editor"},
+  };
+  const std::map<int, ProcessIdentity> identities = {
+      {5, {"/usr/bin/xterm", "xterm", "XTerm", {}}},
+      {7, {"/usr/libexec/gnome-terminal-server", "org.gnome.Terminal", "Terminal", {}}},
+      {9, {"/usr/bin/editor", "org.example.Editor", "Editor", {}}},
+  };
+  const std::map<int, std::vector<ShellTab>> shells = {
+      {5, {{"/home/ann", "bash"}}},
+      {7, {{"/srv", "bash"}, {std::nullopt, "zsh"}}},
+      {9, {{"/", "helper"}}},
+  };
+  const auto records = emulatorTerminals(desktop, identities, shells);
+  ASSERT_EQ(records.size(), 3u);
+  EXPECT_EQ(records[0], (TerminalRecord{TerminalKind::xterm,
+                                        CaptureStatus::ok,
+                                        {{frame, {{"/home/ann", "ann@host: ~"}}}}}));
+  EXPECT_EQ(records[1], (TerminalRecord{TerminalKind::gnomeTerminal,
+                                        CaptureStatus::ok,
+                                        {{std::nullopt, {{"/srv", "bash"}, {std::nullopt, "zsh"}}},
+                                         {std::nullopt, {}}}}));
+  EXPECT_EQ(records[2], (TerminalRecord{TerminalKind::konsole, CaptureStatus::notRunning, {}}));
+}
+
+TEST(ClipboardTargets, DataTargetsAndTheCeiling) {
+  EXPECT_EQ(dataTargets({"TARGETS", "UTF8_STRING", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS",
+                         "text/html", "UTF8_STRING", ""}),
+            (std::vector<std::string>{"UTF8_STRING", "text/html"}));
+  ClipboardBudget budget(10);
+  EXPECT_TRUE(budget.take(6));
+  EXPECT_FALSE(budget.take(5));  // doesn't fit: nothing more is added
+  EXPECT_FALSE(budget.take(1));
+  EXPECT_TRUE(budget.stopped());
+  EXPECT_EQ(budget.left(), 0);
+}
+
+TEST(ProcStat, ReadsCommandsWithSpacesAndParentheses) {
+  EXPECT_EQ(parseProcStat("42 (my (odd) prog) S 7 42 42 0"),
+            (ProcessEntry{.pid = 42, .parent = 7, .command = "my (odd) prog"}));
+  EXPECT_EQ(parseProcStat("42 no command"), std::nullopt);
+  EXPECT_EQ(parseProcStat("x (a) S 1"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace brimwell

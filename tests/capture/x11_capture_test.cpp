@@ -1,0 +1,234 @@
+// The capturer on a real X server with real clients: xterms under openbox, an xclip-owned
+// clipboard, a private tmux server; and the brimwell tool on what it stored.
+#include "linux/capture/linux_workspace_capturer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <asio/io_context.hpp>
+#include <fstream>
+
+#include "core/engine/manual_clock.h"
+#include "core/snapshots/snapshot_store.h"
+#include "linux/capture/child_command.h"
+#include "linux/capture/x11_clipboard_source.h"
+#include "linux/capture/xcb_window_source.h"
+#include "tests/cli/run_tool.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/x_session.h"
+
+namespace brimwell {
+namespace {
+
+using testing::TempDir;
+using testing::XSession;
+
+class FixedMachine final : public SystemInfoProviding {
+ public:
+  std::string bootSessionUUID() override { return "boot-1"; }
+  std::string hostModel() override { return "TestBook1,1"; }
+};
+
+LinuxCaptureSources sourcesFor(const std::string& display, const std::string& tmuxSocket) {
+  LinuxCaptureSources sources;
+  sources.windows = std::make_unique<XcbWindowSource>(display);
+  sources.processes = std::make_unique<ProcProcessTable>();
+  sources.desktopFiles = std::make_unique<FileDesktopCatalog>(
+      std::vector<std::filesystem::path>{"/usr/share/applications"});
+  sources.tmux = std::make_unique<TmuxCommandSource>(std::vector<std::string>{"-S", tmuxSocket});
+  sources.clipboard = std::make_unique<X11ClipboardSource>(display);
+  return sources;
+}
+
+const TerminalRecord* terminal(const Snapshot& snapshot, TerminalKind kind) {
+  for (const auto& record : snapshot.terminals) {
+    if (record.app == kind) return &record;
+  }
+  return nullptr;
+}
+
+TEST(X11Capture, DesktopOfXtermsTmuxAndClipboardRoundTripsThroughTheStore) {
+  XSession x;
+  ASSERT_TRUE(x.ready()) << x.error();
+  TempDir dirs;
+  std::filesystem::create_directories(dirs / "alpha");
+  std::filesystem::create_directories(dirs / "beta");
+  const auto alpha = std::filesystem::canonical(dirs / "alpha").string();
+  const auto beta = std::filesystem::canonical(dirs / "beta").string();
+
+  const pid_t first = x.launch({"xterm", "-geometry", "80x24+100+50", "-title", "first"}, alpha);
+  const auto firstWindow = x.windowOf(first);
+  ASSERT_TRUE(firstWindow) << "xterm (package xterm) showed no window";
+  const pid_t second = x.launch({"xterm", "-geometry", "60x20+500+400", "-title", "second"}, beta);
+  const auto secondWindow = x.windowOf(second);
+  ASSERT_TRUE(secondWindow);
+  // The second is minimised, the first made active.
+  ASSERT_EQ(x.run({"xdotool", "windowminimize", "--sync", std::to_string(*secondWindow)}), 0)
+      << "xdotool is needed";
+  ASSERT_EQ(x.run({"xdotool", "windowactivate", "--sync", std::to_string(*firstWindow)}), 0);
+
+  const auto tmuxSocket = (dirs / "tmux.sock").string();
+  ASSERT_TRUE(
+      runChild({"tmux", "-S", tmuxSocket, "new-session", "-d", "-s", "work", "-c", alpha}, 5));
+  ASSERT_TRUE(runChild({"tmux", "-S", tmuxSocket, "split-window", "-t", "work", "-c", beta}, 5));
+  { std::ofstream(dirs / "clip.txt") << "copied words"; }
+  x.launch(
+      {"sh", "-c", "exec xclip -quiet -selection clipboard -i " + (dirs / "clip.txt").string()});
+  // Both xterms' shells have started once their working directories are theirs.
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        return X11ClipboardSource(x.display()).clipboard().value_or(ClipboardRecord{}).totalBytes >
+               0;
+      },
+      5));
+
+  asio::io_context context;
+  ManualClock clock(context, std::chrono::system_clock::now());
+  FixedMachine machine;
+  LinuxWorkspaceCapturer capturer(sourcesFor(x.display(), tmuxSocket), clock, machine);
+  const Snapshot snapshot = capturer.captureNow(CaptureTrigger::manual, std::nullopt, {}, true);
+  ASSERT_TRUE(runChild({"tmux", "-S", tmuxSocket, "kill-server"}, 5));
+
+  ASSERT_EQ(snapshot.apps.size(), 2u);
+  const AppRecord& front = snapshot.apps[0];
+  EXPECT_EQ(front.bundleID, "xterm");
+  EXPECT_EQ(front.name, "XTerm");
+  EXPECT_EQ(front.path, "/usr/bin/xterm");
+  EXPECT_TRUE(front.wasFrontmost);
+  EXPECT_FALSE(front.isHidden);
+  ASSERT_EQ(front.windows.size(), 1u);
+  EXPECT_EQ(front.windows[0].title, "first");
+  ASSERT_TRUE(front.windows[0].frame);
+  // The frame is the window manager's: its corner where the geometry asked, the title bar inside.
+  EXPECT_EQ(front.windows[0].frame->x, 100);
+  EXPECT_EQ(front.windows[0].frame->y, 50);
+  EXPECT_FALSE(front.windows[0].isMinimized);
+  const AppRecord& back = snapshot.apps[1];
+  EXPECT_FALSE(back.wasFrontmost);
+  EXPECT_TRUE(back.isHidden);
+  ASSERT_EQ(back.windows.size(), 1u);
+  EXPECT_TRUE(back.windows[0].isMinimized);
+  EXPECT_EQ(back.order, 1);
+
+  const auto* xterm = terminal(snapshot, TerminalKind::xterm);
+  ASSERT_NE(xterm, nullptr);
+  EXPECT_EQ(xterm->status, CaptureStatus::ok);
+  ASSERT_EQ(xterm->windows.size(), 2u);
+  ASSERT_EQ(xterm->windows[0].tabs.size(), 1u);
+  EXPECT_EQ(xterm->windows[0].tabs[0].directory, alpha);
+  EXPECT_EQ(xterm->windows[0].tabs[0].title, "first");
+  EXPECT_EQ(xterm->windows[0].bounds, front.windows[0].frame);
+  ASSERT_EQ(xterm->windows[1].tabs.size(), 1u);
+  EXPECT_EQ(xterm->windows[1].tabs[0].directory, beta);
+  EXPECT_EQ(terminal(snapshot, TerminalKind::gnomeTerminal)->status, CaptureStatus::notRunning);
+
+  const auto* tmux = terminal(snapshot, TerminalKind::tmux);
+  ASSERT_NE(tmux, nullptr);
+  EXPECT_EQ(tmux->status, CaptureStatus::ok);
+  ASSERT_EQ(tmux->windows.size(), 1u);
+  ASSERT_EQ(tmux->windows[0].tabs.size(), 2u);
+  EXPECT_EQ(tmux->windows[0].tabs[0].directory, alpha);
+  EXPECT_EQ(tmux->windows[0].tabs[1].directory, beta);
+
+  ASSERT_TRUE(snapshot.clipboard);
+  const std::string copied = "copied words";
+  EXPECT_EQ(snapshot.clipboard->items,
+            (std::vector<ClipboardRecord::Item>{
+                {{"UTF8_STRING", ClipboardRecord::Bytes(copied.begin(), copied.end())}}}));
+
+  // Stored, the snapshot reads back equal, and the tool shows what was open.
+  TempDir support;
+  ASSERT_TRUE(SnapshotStore(BrimwellPaths{support.path(), support / "rescued"}).save(snapshot));
+  EXPECT_EQ(SnapshotStore(BrimwellPaths{support.path(), support / "rescued"}).load(snapshot.id),
+            snapshot);
+  const auto shown =
+      testing::runTool({"snapshot", "show", snapshot.id, "--support", support.path().string()});
+  EXPECT_EQ(shown.status, 0) << shown.err;
+  for (const std::string& expected : std::vector<std::string>{
+           std::string("\"bundleID\":\"xterm\""), "\"title\":\"first\"",
+           "\"directory\":\"" + beta + "\"", std::string("\"app\":\"tmux\"")}) {
+    EXPECT_NE(shown.out.find(expected), std::string::npos) << expected;
+  }
+
+  // Excluding xterm leaves out its applications and its terminal record; a stopped tmux server
+  // reads as not running.
+  const Snapshot without =
+      capturer.captureNow(CaptureTrigger::manual, std::nullopt, {"xterm"}, false);
+  EXPECT_TRUE(without.apps.empty());
+  EXPECT_EQ(terminal(without, TerminalKind::xterm), nullptr);
+  EXPECT_EQ(terminal(without, TerminalKind::tmux)->status, CaptureStatus::notRunning);
+  EXPECT_FALSE(without.clipboard);
+}
+
+TEST(X11Capture, WithoutADisplayTheSessionsAppsComeFromProcWithoutWindows) {
+  XSession x;
+  ASSERT_TRUE(x.ready()) << x.error();
+  const pid_t client = x.launch({"xterm", "-title", "lonely"});
+  ASSERT_TRUE(x.windowOf(client));
+  asio::io_context context;
+  ManualClock clock(context, std::chrono::system_clock::now());
+  FixedMachine machine;
+  TempDir dirs;
+  auto sources = sourcesFor(":9999", (dirs / "none.sock").string());
+  LinuxWorkspaceCapturer capturer(std::move(sources), clock, machine);
+  const Snapshot snapshot = capturer.captureNow(CaptureTrigger::watch, std::nullopt, {}, true);
+  const auto xterm = std::find_if(snapshot.apps.begin(), snapshot.apps.end(),
+                                  [](const AppRecord& app) { return app.bundleID == "xterm"; });
+  ASSERT_NE(xterm, snapshot.apps.end());
+  EXPECT_EQ(xterm->windowsStatus, CaptureStatus::unsupported);
+  EXPECT_TRUE(xterm->windows.empty());
+  EXPECT_EQ(terminal(snapshot, TerminalKind::xterm)->status, CaptureStatus::unsupported);
+  EXPECT_FALSE(snapshot.clipboard);  // the clipboard can't be read either
+}
+
+TEST(X11Clipboard, LargeContentsComeIncrementallyUnderTheCeilingAndASilentOwnerIsBounded) {
+  XSession x;
+  ASSERT_TRUE(x.ready()) << x.error();
+  TempDir dirs;
+  ClipboardRecord::Bytes large(3 << 20);
+  for (std::size_t i = 0; i < large.size(); ++i) large[i] = std::uint8_t(i * 7 + i / 4096);
+  {
+    std::ofstream out(dirs / "large.bin", std::ios::binary);
+    out.write(reinterpret_cast<const char*>(large.data()), std::streamsize(large.size()));
+  }
+  const pid_t owner = x.launch({"xclip", "-quiet", "-selection", "clipboard", "-t",
+                                "application/x-test", "-i", (dirs / "large.bin").string()});
+  ASSERT_GT(owner, 0) << "xclip is needed";
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        return x.run({"xclip", "-selection", "clipboard", "-o", "-t", "TARGETS"}) == 0;
+      },
+      5));
+
+  const auto whole = X11ClipboardSource(x.display()).clipboard();
+  ASSERT_TRUE(whole) << whole.error().message();
+  ASSERT_EQ(whole->items.size(), 1u);
+  EXPECT_EQ(whole->items[0].size(), 1u);  // TARGETS is not data
+  EXPECT_TRUE(whole->items[0].at("application/x-test") == large);
+  EXPECT_EQ(whole->totalBytes, std::int64_t(large.size()));
+
+  // Over the ceiling, the representation is left out whole.
+  const auto capped = X11ClipboardSource(x.display(), 2, 1 << 20).clipboard();
+  ASSERT_TRUE(capped);
+  EXPECT_TRUE(capped->items.empty());
+  EXPECT_EQ(capped->totalBytes, 0);
+
+  // An owner that never answers: the read gives up with a sentence.
+  xcb_connection_t* silent = xcb_connect(x.display().c_str(), nullptr);
+  ASSERT_FALSE(xcb_connection_has_error(silent));
+  const xcb_window_t window = xcb_generate_id(silent);
+  const auto* screen = xcb_setup_roots_iterator(xcb_get_setup(silent)).data;
+  xcb_create_window(silent, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0,
+                    XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+  auto* atom = xcb_intern_atom_reply(silent, xcb_intern_atom(silent, 0, 9, "CLIPBOARD"), nullptr);
+  ASSERT_NE(atom, nullptr);
+  xcb_set_selection_owner(silent, window, atom->atom, XCB_CURRENT_TIME);
+  std::free(atom);
+  free(xcb_get_input_focus_reply(silent, xcb_get_input_focus(silent), nullptr));
+  const auto unanswered = X11ClipboardSource(x.display(), 0.3).clipboard();
+  EXPECT_FALSE(unanswered);
+  xcb_disconnect(silent);
+}
+
+}  // namespace
+}  // namespace brimwell
