@@ -1,0 +1,119 @@
+#include "linux/restore/launch_commands.h"
+
+namespace brimwell {
+
+std::string_view defaultProgram(BrowserKind browser) {
+  switch (browser) {
+    case BrowserKind::chrome:
+      return "google-chrome";
+    case BrowserKind::brave:
+      return "brave-browser";
+    case BrowserKind::edge:
+      return "microsoft-edge";
+    case BrowserKind::vivaldi:
+      return "vivaldi";
+    case BrowserKind::firefox:
+      return "firefox";
+    case BrowserKind::safari:
+    case BrowserKind::arc:
+      break;
+  }
+  return {};
+}
+
+std::string_view defaultProgram(TerminalKind terminal) {
+  switch (terminal) {
+    case TerminalKind::xterm:
+      return "xterm";
+    case TerminalKind::gnomeTerminal:
+      return "gnome-terminal";
+    case TerminalKind::konsole:
+      return "konsole";
+    case TerminalKind::tmux:
+      return "tmux";
+    case TerminalKind::terminal:
+    case TerminalKind::iterm2:
+      break;
+  }
+  return {};
+}
+
+Result<std::vector<std::vector<std::string>>> browserWindowCommands(
+    BrowserKind browser, const std::string& program, const BrowserWindowRecord& window) {
+  if (program.empty()) {
+    return fail(std::string(toString(browser)) + " has no program to start on Linux.");
+  }
+  if (window.tabs.empty()) return fail("The window has no tabs to open.");
+  for (const auto& tab : window.tabs) {
+    if (tab.url.empty() || tab.url.front() == '-') {
+      return fail("The tab address \"" + tab.url + "\" isn't one a browser can be given.");
+    }
+  }
+  std::vector<std::vector<std::string>> commands;
+  if (browser == BrowserKind::firefox) {
+    commands.push_back({program, "--new-window", window.tabs.front().url});
+    for (std::size_t i = 1; i < window.tabs.size(); ++i) {
+      commands.push_back({program, "--new-tab", window.tabs[i].url});
+    }
+    return commands;
+  }
+  std::vector<std::string> line = {program, "--new-window"};
+  for (const auto& tab : window.tabs) line.push_back(tab.url);
+  commands.push_back(std::move(line));
+  return commands;
+}
+
+Result<std::vector<DirectoryLaunch>> emulatorWindowLaunches(TerminalKind terminal,
+                                                            const std::string& program,
+                                                            const TerminalWindowRecord& window) {
+  if (terminal == TerminalKind::tmux) return fail("tmux windows are opened by the tmux server.");
+  if (program.empty()) {
+    return fail(std::string(toString(terminal)) + " has no program to start on Linux.");
+  }
+  if (window.tabs.empty()) return fail("The window has no tabs to open.");
+  for (const auto& tab : window.tabs) {
+    if (!tab.directory) return fail("A tab of the window has no recorded directory.");
+    if (tab.directory->empty() || tab.directory->front() != '/') {
+      return fail("The directory \"" + tab.directory.value_or("") + "\" isn't an absolute path.");
+    }
+  }
+  const std::string& first = *window.tabs.front().directory;
+  std::vector<DirectoryLaunch> launches;
+  switch (terminal) {
+    case TerminalKind::gnomeTerminal: {
+      std::vector<std::string> argv = {program, "--window", "--working-directory=" + first};
+      for (std::size_t i = 1; i < window.tabs.size(); ++i) {
+        argv.insert(argv.end(), {"--tab", "--working-directory=" + *window.tabs[i].directory});
+      }
+      launches.push_back({std::move(argv), first});
+      break;
+    }
+    case TerminalKind::konsole:
+      launches.push_back({{program, "--separate", "--workdir", first}, first});
+      for (std::size_t i = 1; i < window.tabs.size(); ++i) {
+        const auto& directory = *window.tabs[i].directory;
+        launches.push_back({{program, "--new-tab", "--workdir", directory}, directory});
+      }
+      break;
+    default:
+      for (const auto& tab : window.tabs) launches.push_back({{program}, *tab.directory});
+  }
+  return launches;
+}
+
+bool launchLeftToWindowSteps(const RestorePlan& plan, const AppRecord& app) {
+  if (!app.bundleID) return false;
+  const auto browser = fromBundleID<BrowserKind>(*app.bundleID);
+  const auto terminal = fromBundleID<TerminalKind>(*app.bundleID);
+  for (const auto& step : plan.steps) {
+    if (const auto* open = step.as<RestoreStep::OpenBrowserWindow>()) {
+      if (browser == open->browser) return true;
+    }
+    if (const auto* open = step.as<RestoreStep::OpenTerminalWindow>()) {
+      if (terminal == open->app) return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace brimwell

@@ -1,0 +1,48 @@
+// The command lines that reopen browser and terminal windows on Linux, and when an application's
+// launch is left to those window steps. Snapshot texts (URLs, directories) only ever become whole
+// argv entries; one that a program could take for an option is refused. Pure; any thread.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/base/error.h"
+#include "core/restore/restore_plan.h"
+
+namespace brimwell {
+
+// The program that opens windows of the kind when no desktop file names one; empty for the kinds
+// that have no Linux program (Safari, Arc, Terminal, iTerm2).
+std::string_view defaultProgram(BrowserKind browser);
+std::string_view defaultProgram(TerminalKind terminal);
+
+// The command lines that open one window of `browser` (started as `program`) with the window's
+// tabs in order: Firefox takes the first URL with --new-window and each later one with --new-tab;
+// the Chromium family takes --new-window and every URL at once. Fails without tabs, for a browser
+// without a Linux program, and on a URL that starts with "-".
+Result<std::vector<std::vector<std::string>>> browserWindowCommands(
+    BrowserKind browser, const std::string& program, const BrowserWindowRecord& window);
+
+// One program to start in a directory.
+struct DirectoryLaunch {
+  std::vector<std::string> argv;
+  std::string directory;
+  friend bool operator==(const DirectoryLaunch&, const DirectoryLaunch&) = default;
+};
+
+// What opens `window` of the emulator `terminal` (started as `program`), one tab per entry:
+// xterm has no tabs, so one xterm per tab, each started in its tab's directory; GNOME Terminal
+// one window with a --tab per further entry, each with --working-directory; Konsole a separate
+// window for the first entry and --new-tab for the others, each with --workdir. Fails for tmux
+// (not an emulator), the kinds without a Linux program, a tab without a directory and a directory
+// that isn't absolute.
+Result<std::vector<DirectoryLaunch>> emulatorWindowLaunches(TerminalKind terminal,
+                                                            const std::string& program,
+                                                            const TerminalWindowRecord& window);
+
+// True when `app` is a browser or terminal whose windows `plan` opens with their own steps, so
+// that launching it as well would only add a window nobody asked for.
+bool launchLeftToWindowSteps(const RestorePlan& plan, const AppRecord& app);
+
+}  // namespace brimwell

@@ -1,0 +1,13 @@
+// A restore step told in a few words for progress lines and the report, such as "Launch xterm"
+// or "Open a firefox window with 3 tabs". Pure; any thread.
+#pragma once
+
+#include <string>
+
+#include "core/restore/restore_step.h"
+
+namespace brimwell {
+
+std::string describeStep(const RestoreStep& step);
+
+}  // namespace brimwell

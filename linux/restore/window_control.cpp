@@ -1,0 +1,96 @@
+#include "linux/restore/window_control.h"
+
+#include <xcb/xcb_icccm.h>
+
+#include <cstdlib>
+
+#include "linux/capture/x11_display.h"
+#include "linux/capture/xcb_window_source.h"
+
+namespace brimwell {
+namespace {
+
+FrameExtents frameExtents(X11Display& display, xcb_window_t window) {
+  xcb_ewmh_get_extents_reply_t extents{};
+  auto& ewmh = display.ewmh();
+  if (xcb_ewmh_get_frame_extents_reply(&ewmh, xcb_ewmh_get_frame_extents(&ewmh, window), &extents,
+                                       nullptr) == 0) {
+    return {};
+  }
+  return {extents.left, extents.right, extents.top, extents.bottom};
+}
+
+Status flushed(X11Display& display) {
+  if (xcb_flush(display.connection()) <= 0 || xcb_connection_has_error(display.connection())) {
+    return fail("The X display closed the connection.");
+  }
+  return {};
+}
+
+}  // namespace
+
+Result<X11Desktop> X11WindowControl::desktop() { return XcbWindowSource(display_).desktop(); }
+
+Status X11WindowControl::place(std::uint32_t id, const Rect& frame) {
+  auto display = X11Display::open(display_);
+  if (!display) return Unexpected(display.error());
+  X11Display& x = **display;
+  const ClientGeometry geometry = clientGeometry(frame, frameExtents(x, id));
+  // A full-screen or maximised window ignores a move; its states come back afterwards.
+  xcb_ewmh_request_change_wm_state(&x.ewmh(), x.screenNumber(), id, XCB_EWMH_WM_STATE_REMOVE,
+                                   x.ewmh()._NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE,
+                                   XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+  xcb_ewmh_request_change_wm_state(&x.ewmh(), x.screenNumber(), id, XCB_EWMH_WM_STATE_REMOVE,
+                                   x.ewmh()._NET_WM_STATE_MAXIMIZED_VERT,
+                                   x.ewmh()._NET_WM_STATE_MAXIMIZED_HORZ,
+                                   XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+  const auto flags = static_cast<xcb_ewmh_moveresize_window_opt_flags_t>(
+      XCB_EWMH_MOVERESIZE_WINDOW_X | XCB_EWMH_MOVERESIZE_WINDOW_Y |
+      XCB_EWMH_MOVERESIZE_WINDOW_WIDTH | XCB_EWMH_MOVERESIZE_WINDOW_HEIGHT);
+  xcb_ewmh_request_moveresize_window(&x.ewmh(), x.screenNumber(), id, XCB_GRAVITY_NORTH_WEST,
+                                     XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, flags, geometry.x,
+                                     geometry.y, geometry.width, geometry.height);
+  return flushed(x);
+}
+
+Status X11WindowControl::setState(std::uint32_t id, bool minimized, bool fullScreen) {
+  auto display = X11Display::open(display_);
+  if (!display) return Unexpected(display.error());
+  X11Display& x = **display;
+  xcb_ewmh_request_change_wm_state(&x.ewmh(), x.screenNumber(), id,
+                                   fullScreen ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE,
+                                   x.ewmh()._NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE,
+                                   XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
+  if (minimized) {
+    // Clients can't set _NET_WM_STATE_HIDDEN; the window manager minimises on WM_CHANGE_STATE.
+    xcb_client_message_event_t event{};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = id;
+    event.type = x.atom("WM_CHANGE_STATE");
+    event.data.data32[0] = XCB_ICCCM_WM_STATE_ICONIC;
+    xcb_send_event(x.connection(), 0, x.root(),
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&event));
+  } else {
+    xcb_ewmh_request_change_active_window(&x.ewmh(), x.screenNumber(), id,
+                                          XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, XCB_CURRENT_TIME,
+                                          XCB_NONE);
+  }
+  return flushed(x);
+}
+
+Result<std::uint32_t> X11WindowControl::clipboardOwner() {
+  auto display = X11Display::open(display_);
+  if (!display) return Unexpected(display.error());
+  X11Display& x = **display;
+  const xcb_atom_t clipboard = x.atom("CLIPBOARD");
+  auto* reply = xcb_get_selection_owner_reply(
+      x.connection(), xcb_get_selection_owner(x.connection(), clipboard), nullptr);
+  if (reply == nullptr) return fail("The X display didn't say who owns the clipboard.");
+  const std::uint32_t owner = reply->owner;
+  std::free(reply);
+  return owner;
+}
+
+}  // namespace brimwell

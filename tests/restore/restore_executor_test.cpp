@@ -1,0 +1,154 @@
+// The executor over fake programs and a fake window manager: a step that fails never stops the
+// plan, launched windows get their frames, and a clipboard changed since planning is left alone.
+#include "linux/restore/linux_restore_executor.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <map>
+
+#include "tests/support/temp_dir.h"
+
+namespace brimwell {
+namespace {
+
+struct World {
+  std::map<pid_t, std::vector<std::string>> started;  // pid → argv
+  std::map<pid_t, std::string> directories;
+  std::vector<X11Window> windows;  // what the fake window manager lists
+  std::map<std::uint32_t, Rect> placed;
+  std::map<std::uint32_t, std::pair<bool, bool>> states;
+  std::uint32_t clipboardOwner = 0;
+  pid_t next = 100;
+};
+
+class FakePrograms final : public Programs {
+ public:
+  explicit FakePrograms(World& world) : w_(world) {}
+  Result<pid_t> start(const std::vector<std::string>& argv, const std::string& directory) override {
+    if (argv.front().rfind("/missing/", 0) == 0) return failPosix(ENOENT);
+    const pid_t pid = w_.next++;
+    w_.started[pid] = argv;
+    w_.directories[pid] = directory;
+    // Every program shows one window straight away.
+    w_.windows.push_back({.id = std::uint32_t(pid) * 10, .pid = pid, .title = argv.front()});
+    return pid;
+  }
+  std::optional<int> ended(pid_t) override { return std::nullopt; }
+  Result<ChildOutput> run(const std::vector<std::string>&, double) override {
+    return fail("not used");
+  }
+
+ private:
+  World& w_;
+};
+
+class FakeWindows final : public WindowControl {
+ public:
+  explicit FakeWindows(World& world) : w_(world) {}
+  Result<X11Desktop> desktop() override { return X11Desktop{w_.windows, std::nullopt}; }
+  Status place(std::uint32_t id, const Rect& frame) override {
+    w_.placed[id] = frame;
+    for (auto& window : w_.windows) {
+      if (window.id == id) window.frame = frame;
+    }
+    return {};
+  }
+  Status setState(std::uint32_t id, bool minimized, bool fullScreen) override {
+    w_.states[id] = {minimized, fullScreen};
+    return {};
+  }
+  Result<std::uint32_t> clipboardOwner() override { return w_.clipboardOwner; }
+
+ private:
+  World& w_;
+};
+
+class NoDesktopFiles final : public AppDirectory {
+ public:
+  std::optional<std::vector<std::string>> execFor(std::string_view) override {
+    return std::nullopt;
+  }
+};
+
+class ProgramsByPid final : public ProcessTable {
+ public:
+  explicit ProgramsByPid(World& world) : w_(world) {}
+  std::vector<ProcessEntry> processes() override { return {}; }
+  std::optional<std::string> executable(int pid) override {
+    const auto found = w_.started.find(pid);
+    if (found == w_.started.end()) return std::nullopt;
+    return found->second.front();
+  }
+  std::optional<std::string> environmentValue(int, std::string_view) override {
+    return std::nullopt;
+  }
+  std::optional<std::string> workingDirectory(int) override { return std::nullopt; }
+  std::vector<std::string> openFiles(int) override { return {}; }
+
+ private:
+  World& w_;
+};
+
+LinuxRestoreExecutor executorFor(World& world) {
+  LinuxRestorePlatform platform;
+  platform.programs = std::make_unique<FakePrograms>(world);
+  platform.windows = std::make_unique<FakeWindows>(world);
+  platform.apps = std::make_unique<NoDesktopFiles>();
+  platform.processes = std::make_unique<ProgramsByPid>(world);
+  return LinuxRestoreExecutor(std::move(platform), {.windowWait = 0.2, .commandTimeout = 1});
+}
+
+TEST(RestoreExecutor, AFailedStepDoesNotStopThePlanAndEveryStepIsReported) {
+  World world;
+  testing::TempDir dir;
+  const std::string folder = dir.path().string();
+  const Rect frame{10, 20, 300, 200};
+  const AppRecord missing{.path = "/missing/editor", .name = "Editor"};
+  const AppRecord viewer{.path = "/usr/bin/viewer",
+                         .name = "Viewer",
+                         .windows = {{.title = "two", .frame = frame, .isMinimized = true}}};
+  ClipboardRecord clipboard({{{"UTF8_STRING", {'h', 'i'}}}});
+  RestorePlan plan{
+      "20260301T140509.250Z",
+      {RestoreStep::launchApp(missing), RestoreStep::launchApp(viewer),
+       RestoreStep::openTerminalWindow(TerminalKind::xterm,
+                                       {.bounds = Rect{5, 6, 400, 300}, .tabs = {{folder, "t"}}}),
+       RestoreStep::openTerminalWindow(TerminalKind::xterm, {.tabs = {{folder + "/gone", "t"}}}),
+       RestoreStep::placeWindows(viewer), RestoreStep::restoreClipboard(clipboard)},
+      std::int64_t{41}};
+  world.clipboardOwner = 42;  // someone took the clipboard after planning
+  std::vector<RestoreProgress> progress;
+  const RestoreReport report =
+      executorFor(world).executeNow(plan, [&](const RestoreProgress& p) { progress.push_back(p); });
+
+  ASSERT_EQ(report.results.size(), plan.steps.size());
+  EXPECT_EQ(report.snapshotID, plan.snapshotID);
+  const std::vector<RestoreStepOutcome> expected = {
+      RestoreStepOutcome::failed("Editor can't be started: no such file or directory."),
+      RestoreStepOutcome::done(),
+      RestoreStepOutcome::done(),
+      RestoreStepOutcome::failed("The directory " + folder + "/gone no longer exists."),
+      RestoreStepOutcome::done(),
+      RestoreStepOutcome::skipped(
+          "The clipboard changed after the restore was planned, so it was left as it is."),
+  };
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(report.results[i].step, plan.steps[i]);
+    EXPECT_EQ(report.results[i].outcome, expected[i]) << i;
+  }
+  // The viewer (pid 100) and one xterm (pid 101) were started; the xterm in its directory and
+  // at its bounds, the viewer's window at its frame and minimised.
+  ASSERT_EQ(world.started.size(), 2u);
+  EXPECT_EQ(world.started[101], std::vector<std::string>{"xterm"});
+  EXPECT_EQ(world.directories[101], folder);
+  EXPECT_EQ(world.placed[1010], (Rect{5, 6, 400, 300}));
+  EXPECT_EQ(world.placed[1000], frame);
+  EXPECT_EQ(world.states[1000], std::make_pair(true, false));
+  ASSERT_EQ(progress.size(), plan.steps.size() + 1);
+  EXPECT_EQ(progress.front(), (RestoreProgress{0, 6, "Launch Editor"}));
+  EXPECT_EQ(progress.back(), (RestoreProgress{6, 6, ""}));
+}
+
+}  // namespace
+}  // namespace brimwell
