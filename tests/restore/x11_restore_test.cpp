@@ -1,0 +1,235 @@
+// `brimwell restore` on a private X server: a desktop of xterms, a tmux server and an xclip-owned
+// clipboard is recorded, emptied, and brought back; then restored again, which opens nothing new.
+#include "linux/restore/linux_restore_executor.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <asio/io_context.hpp>
+#include <fstream>
+
+#include "core/engine/manual_clock.h"
+#include "core/journal/journal_store.h"
+#include "core/snapshots/snapshot_store.h"
+#include "linux/capture/child_command.h"
+#include "linux/capture/linux_workspace_capturer.h"
+#include "linux/capture/x11_clipboard_source.h"
+#include "linux/capture/xcb_window_source.h"
+#include "tests/cli/run_tool.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/x_session.h"
+
+namespace brimwell {
+namespace {
+
+using testing::XSession;
+
+class FixedMachine final : public SystemInfoProviding {
+ public:
+  std::string bootSessionUUID() override { return "boot-1"; }
+  std::string hostModel() override { return "TestBook1,1"; }
+};
+
+Snapshot captureNow() {
+  asio::io_context context;
+  ManualClock clock(context, std::chrono::system_clock::now());
+  FixedMachine machine;
+  LinuxWorkspaceCapturer capturer(LinuxCaptureSources::forSession(), clock, machine);
+  return capturer.captureNow(CaptureTrigger::manual, std::nullopt, {}, true);
+}
+
+const TerminalRecord& terminal(const Snapshot& snapshot, TerminalKind kind) {
+  static const TerminalRecord none;
+  for (const auto& record : snapshot.terminals) {
+    if (record.app == kind) return record;
+  }
+  return none;
+}
+
+std::multiset<std::string> directories(const TerminalRecord& record) {
+  std::multiset<std::string> found;
+  for (const auto& window : record.windows) {
+    for (const auto& tab : window.tabs) found.insert(tab.directory.value_or("?"));
+  }
+  return found;
+}
+
+std::vector<X11Window> xterms(const std::string& display) {
+  std::vector<X11Window> found;
+  if (auto desktop = XcbWindowSource(display).desktop()) {
+    for (const auto& window : desktop->windows) {
+      if (window.wmClass == "XTerm") found.push_back(window);
+    }
+  }
+  return found;
+}
+
+// Ends the test's tmux server however the test ends.
+struct TmuxServerGuard {
+  ~TmuxServerGuard() { (void)runChild({"tmux", "kill-server"}, 5); }
+};
+
+std::string describe(const std::vector<Rect>& recorded, const std::vector<X11Window>& now) {
+  const auto text = [](const Rect& r) {
+    return std::to_string(int(r.x)) + "," + std::to_string(int(r.y)) + " " +
+           std::to_string(int(r.width)) + "x" + std::to_string(int(r.height)) + " ";
+  };
+  std::string out = "recorded ";
+  for (const auto& frame : recorded) out += text(frame);
+  out += "now ";
+  for (const auto& window : now) out += window.frame ? text(*window.frame) : "none ";
+  return out;
+}
+
+void stop(pid_t pid) {
+  ::kill(pid, SIGTERM);
+  ::waitpid(pid, nullptr, 0);
+}
+
+TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
+  XSession x;
+  ASSERT_TRUE(x.ready()) << x.error();
+  testing::TempDir dirs;
+  std::filesystem::create_directories(dirs / "alpha");
+  std::filesystem::create_directories(dirs / "beta");
+  std::filesystem::create_directories(dirs / "tmux");
+  std::filesystem::create_directories(dirs / "support");
+  const auto alpha = std::filesystem::canonical(dirs / "alpha").string();
+  const auto beta = std::filesystem::canonical(dirs / "beta").string();
+  // The tool and every client it starts see this display and a tmux server of the test's own.
+  ::setenv("DISPLAY", x.display().c_str(), 1);
+  ::setenv("TMUX_TMPDIR", (dirs / "tmux").c_str(), 1);
+  ::setenv("SHELL", "/bin/sh", 1);
+  TmuxServerGuard tmuxServer;
+
+  // The desktop to record.
+  const pid_t first = x.launch({"xterm", "-geometry", "80x24+100+50"}, alpha);
+  ASSERT_TRUE(x.windowOf(first)) << "xterm (package xterm) showed no window";
+  const pid_t second = x.launch({"xterm", "-geometry", "60x20+600+400"}, beta);
+  ASSERT_TRUE(x.windowOf(second));
+  ASSERT_TRUE(runChild({"tmux", "new-session", "-d", "-c", alpha}, 5)) << "tmux is needed";
+  ASSERT_TRUE(runChild({"tmux", "split-window", "-c", beta}, 5));
+  { std::ofstream(dirs / "clip.txt") << "copied words"; }
+  const pid_t clip = x.launch(
+      {"sh", "-c", "exec xclip -quiet -selection clipboard -i " + (dirs / "clip.txt").string()});
+  Snapshot recorded;
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        recorded = captureNow();
+        return recorded.clipboard && !recorded.clipboard->items.empty() &&
+               directories(terminal(recorded, TerminalKind::xterm)) ==
+                   std::multiset<std::string>{alpha, beta};
+      },
+      10))
+      << "the clipboard and both shells' directories were never seen";
+  ASSERT_EQ(directories(terminal(recorded, TerminalKind::tmux)),
+            (std::multiset<std::string>{alpha, beta}));
+  // An application whose program is gone since.
+  recorded.apps.push_back(
+      {.path = "/nonexistent/brimwell-test-editor", .name = "Gone Editor", .order = 99});
+  recorded.id = "20260301T140509.250Z";
+  const BrimwellPaths paths{dirs / "support", dirs / "rescued"};
+  ASSERT_TRUE(SnapshotStore(paths).save(recorded));
+  JournalStore journals(paths);
+  ASSERT_TRUE(journals.write({.heartbeat = recorded.meta.createdAt,
+                              .pendingRestoreSnapshotID = recorded.id,
+                              .pendingRestoreKind = PendingRestoreKind::ranOutOfBattery,
+                              .pendingRestoreAt = recorded.meta.createdAt}));
+  const auto recordedTargets = recorded.clipboard->items.front();
+  std::vector<Rect> frames;
+  for (const auto& window : terminal(recorded, TerminalKind::xterm).windows) {
+    ASSERT_TRUE(window.bounds);
+    frames.push_back(*window.bounds);
+  }
+
+  // The empty desktop.
+  stop(first);
+  stop(second);
+  stop(clip);
+  ASSERT_TRUE(runChild({"tmux", "kill-server"}, 5));
+  ASSERT_TRUE(XSession::waitUntil([&] { return xterms(x.display()).empty(); }, 10));
+  const std::string support = (dirs / "support").string();
+
+  const auto dry = testing::runTool({"restore", recorded.id, "--support", support, "--dry-run"});
+  ASSERT_EQ(dry.status, 0) << dry.err;
+  EXPECT_NE(dry.out.find("Launch Gone Editor"), std::string::npos) << dry.out;
+  EXPECT_NE(dry.out.find("Open a tmux window in " + alpha + " with 2 tabs"), std::string::npos)
+      << dry.out;
+  EXPECT_NE(dry.out.find("Restore the clipboard"), std::string::npos) << dry.out;
+  const auto dryLines = testing::lines(dry.out);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_TRUE(xterms(x.display()).empty()) << "the dry run opened a window";
+  EXPECT_NE(runChild({"tmux", "has-session"}, 5)->exitStatus, 0) << "the dry run started tmux";
+  EXPECT_EQ(journals.read()->pendingRestoreSnapshotID, recorded.id);
+
+  const auto run = testing::runTool({"restore", recorded.id, "--support", support});
+  EXPECT_EQ(run.status, 1) << run.out << run.err;  // one step failed
+  const auto lines = testing::lines(run.out);
+  const auto starting = [&](const std::string& prefix) {
+    return std::count_if(lines.begin(), lines.end(),
+                         [&](const std::string& l) { return l.rfind(prefix, 0) == 0; });
+  };
+  // Every planned step is reported (the dry run's lines but its heading), only one failed.
+  EXPECT_EQ(starting("  done ") + starting("  skipped ") + starting("  failed "),
+            std::ptrdiff_t(dryLines.size() - 1))
+      << run.out;
+  EXPECT_EQ(starting("  failed "), 1) << run.out;
+  EXPECT_NE(run.out.find("  failed   Launch Gone Editor: Gone Editor can't be started: no such "
+                         "file or directory."),
+            std::string::npos)
+      << run.out;
+  EXPECT_EQ(journals.read()->pendingRestoreSnapshotID, std::nullopt);
+
+  // The windows at their recorded frames, the shells and panes in their directories.
+  ASSERT_TRUE(XSession::waitUntil([&] { return xterms(x.display()).size() == 2; }, 10));
+  std::vector<X11Window> now;
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        now = xterms(x.display());
+        return std::all_of(frames.begin(), frames.end(), [&](const Rect& frame) {
+          return std::any_of(now.begin(), now.end(), [&](const X11Window& w) {
+            return w.frame && std::abs(w.frame->x - frame.x) <= 2 &&
+                   std::abs(w.frame->y - frame.y) <= 2 &&
+                   std::abs(w.frame->width - frame.width) <= 2 &&
+                   std::abs(w.frame->height - frame.height) <= 2;
+          });
+        });
+      },
+      5))
+      << describe(frames, now);
+  Snapshot restored;
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        restored = captureNow();
+        return directories(terminal(restored, TerminalKind::xterm)) ==
+               std::multiset<std::string>{alpha, beta};
+      },
+      10));
+  EXPECT_EQ(directories(terminal(restored, TerminalKind::tmux)),
+            (std::multiset<std::string>{alpha, beta}));
+
+  // The clipboard offers every recorded target, with the recorded bytes.
+  const auto targets = runChild({"xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"}, 5);
+  ASSERT_TRUE(targets && targets->exitStatus == 0);
+  for (const auto& [target, bytes] : recordedTargets) {
+    EXPECT_NE(targets->out.find(target), std::string::npos) << target << " in " << targets->out;
+    const auto data = runChild({"xclip", "-o", "-selection", "clipboard", "-t", target}, 5);
+    ASSERT_TRUE(data);
+    EXPECT_EQ(data->out, std::string(bytes.begin(), bytes.end())) << target;
+  }
+
+  // Again: everything is open now, so only the missing program is tried.
+  const auto again = testing::runTool({"restore", recorded.id, "--support", support});
+  EXPECT_EQ(again.status, 1);
+  EXPECT_EQ(testing::lines(again.out).size(), 3u) << again.out;  // progress, summary, the step
+  EXPECT_NE(again.out.find("Launch Gone Editor"), std::string::npos) << again.out;
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(xterms(x.display()).size(), 2u);
+  EXPECT_EQ(directories(terminal(captureNow(), TerminalKind::tmux)).size(), 2u);
+}
+
+}  // namespace
+}  // namespace brimwell
