@@ -109,6 +109,25 @@ class LinuxRestoreExecutor::Steps {
     return {};
   }
 
+  // Asks for window `id`'s states and waits until the window manager shows them: it may refuse,
+  // for instance full screen to a window that can't be resized.
+  Status setAndConfirmState(std::uint32_t id, bool minimized, bool fullScreen) {
+    if (auto asked = p_.windows->setState(id, minimized, fullScreen); !asked) return asked;
+    const bool shown = waitFor(
+        [&] {
+          const auto desktop = p_.windows->desktop();
+          return desktop && std::any_of(desktop->windows.begin(), desktop->windows.end(),
+                                        [&](const X11Window& w) {
+                                          return w.id == id && w.hidden == minimized &&
+                                                 w.fullScreen == fullScreen;
+                                        });
+        },
+        options_.windowWait);
+    if (shown) return {};
+    return fail(std::string("the window manager didn't ") +
+                (minimized ? "minimise the window" : "make the window full screen"));
+  }
+
   // The ids of the windows there are now, or none when the display can't be asked.
   std::set<std::uint32_t> windowIDs() {
     std::set<std::uint32_t> ids;
@@ -397,7 +416,7 @@ class LinuxRestoreExecutor::Steps {
       if (!matches[i]) continue;
       Status moved = record.frame ? placeAndConfirm(*matches[i], *record.frame) : Status{};
       if (moved && (record.isMinimized || record.isFullScreen)) {
-        moved = p_.windows->setState(*matches[i], record.isMinimized, record.isFullScreen);
+        moved = setAndConfirmState(*matches[i], record.isMinimized, record.isFullScreen);
       }
       if (!moved) {
         return RestoreStepOutcome::failed(

@@ -20,10 +20,13 @@ FrameExtents frameExtents(X11Display& display, xcb_window_t window) {
   return {extents.left, extents.right, extents.top, extents.bottom};
 }
 
+// Waits for one round trip, so that the server has carried out every request sent before the
+// connection closes: requests still unread when a client disconnects may be dropped.
 Status flushed(X11Display& display) {
-  if (xcb_flush(display.connection()) <= 0 || xcb_connection_has_error(display.connection())) {
-    return fail("The X display closed the connection.");
-  }
+  xcb_connection_t* c = display.connection();
+  auto* reply = xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr);
+  if (reply == nullptr) return fail("The X display closed the connection.");
+  std::free(reply);
   return {};
 }
 
@@ -72,10 +75,6 @@ Status X11WindowControl::setState(std::uint32_t id, bool minimized, bool fullScr
     xcb_send_event(x.connection(), 0, x.root(),
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
                    reinterpret_cast<const char*>(&event));
-  } else {
-    xcb_ewmh_request_change_active_window(&x.ewmh(), x.screenNumber(), id,
-                                          XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, XCB_CURRENT_TIME,
-                                          XCB_NONE);
   }
   return flushed(x);
 }

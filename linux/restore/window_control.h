@@ -17,8 +17,8 @@ class WindowControl {
   virtual Result<X11Desktop> desktop() = 0;
   // Asks the window manager to move and resize window `id` so that its frame covers `frame`.
   virtual Status place(std::uint32_t id, const Rect& frame) = 0;
-  // Asks the window manager to minimise window `id` (when `minimized`) and to make it full
-  // screen or not.
+  // Asks the window manager to minimise window `id` (when `minimized`; a shown window is left
+  // shown) and to make it full screen or not.
   virtual Status setState(std::uint32_t id, bool minimized, bool fullScreen) = 0;
   // The window owning the CLIPBOARD selection now, 0 when none does.
   virtual Result<std::uint32_t> clipboardOwner() = 0;

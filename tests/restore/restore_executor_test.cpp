@@ -56,6 +56,11 @@ class FakeWindows final : public WindowControl {
   }
   Status setState(std::uint32_t id, bool minimized, bool fullScreen) override {
     w_.states[id] = {minimized, fullScreen};
+    for (auto& window : w_.windows) {
+      if (window.id != id) continue;
+      window.hidden = minimized;
+      window.fullScreen = fullScreen;
+    }
     return {};
   }
   Result<std::uint32_t> clipboardOwner() override { return w_.clipboardOwner; }

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <asio/io_context.hpp>
 #include <fstream>
+#include <map>
 
 #include "core/engine/manual_clock.h"
 #include "core/journal/journal_store.h"
@@ -229,6 +230,61 @@ TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(xterms(x.display()).size(), 2u);
   EXPECT_EQ(directories(terminal(captureNow(), TerminalKind::tmux)).size(), 2u);
+}
+
+TEST(X11Restore, PlacedWindowsAreMatchedByTitleAndGetTheirFramesAndStates) {
+  XSession x;
+  ASSERT_TRUE(x.ready()) << x.error();
+  x.launch({"xmessage", "-title", "one", "-geometry", "+10+10", "first"});
+  x.launch({"xmessage", "-title", "two", "-geometry", "+400+10", "second"});
+  const pid_t term = x.launch({"xterm", "-title", "wide"});
+  ASSERT_TRUE(x.windowOf(term));
+  // xmessage sets no _NET_WM_PID: its windows belong to the application named by their class.
+  std::map<std::string, X11Window> byTitle;
+  const auto look = [&] {
+    if (const auto found = XcbWindowSource(x.display()).desktop()) {
+      for (const auto& window : found->windows) byTitle[window.title] = window;
+    }
+  };
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        look();
+        return byTitle.contains("one") && byTitle.contains("two");
+      },
+      10))
+      << "xmessage (package x11-utils) showed no windows";
+  ASSERT_TRUE(byTitle["one"].frame && byTitle["two"].frame);
+  const Rect one = *byTitle["one"].frame;
+  const Rect two = *byTitle["two"].frame;
+  // Recorded the other way round: the titles, not the order, decide which window is which.
+  AppRecord messages{.name = byTitle["one"].wmClass};
+  messages.windows = {{.title = "two", .frame = Rect{600, 500, two.width, two.height}, .order = 0},
+                      {.title = "one",
+                       .frame = Rect{300, 200, one.width, one.height},
+                       .isMinimized = true,
+                       .order = 1}};
+  AppRecord xterm{.path = "/usr/bin/xterm", .name = "XTerm"};
+  xterm.windows = {{.title = "wide", .frame = Rect{50, 50, 400, 300}, .isFullScreen = true}};
+
+  LinuxRestorePlatform platform{
+      std::make_unique<PosixPrograms>(), std::make_unique<X11WindowControl>(x.display()),
+      std::make_unique<XdgAppDirectory>(std::vector<std::filesystem::path>{}),
+      std::make_unique<ProcProcessTable>()};
+  LinuxRestoreExecutor executor(std::move(platform), {});
+  const auto report = executor.executeNow(
+      {"id", {RestoreStep::placeWindows(messages), RestoreStep::placeWindows(xterm)}, {}}, {});
+  ASSERT_EQ(report.results.size(), 2u);
+  for (const auto& result : report.results) {
+    const auto* failed = result.outcome.as<RestoreStepOutcome::Failed>();
+    EXPECT_EQ(result.outcome, RestoreStepOutcome::done()) << (failed ? failed->reason : "");
+  }
+  look();
+  EXPECT_TRUE(byTitle["one"].hidden);
+  EXPECT_FALSE(byTitle["two"].hidden);
+  ASSERT_TRUE(byTitle["two"].frame);
+  EXPECT_EQ(byTitle["two"].frame->x, 600);
+  EXPECT_EQ(byTitle["two"].frame->y, 500);
+  EXPECT_TRUE(byTitle["wide"].fullScreen);
 }
 
 }  // namespace
