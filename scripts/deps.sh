@@ -9,6 +9,7 @@ packages=(
   libsystemd-dev dbus python3-dbusmock libxml2-utils polkitd systemd
   liblz4-dev libxcb-xtest0-dev libxcb-ewmh-dev emacs-nox xvfb openbox xterm
   libxcb1-dev libxcb-icccm4-dev xclip tmux xdotool
+  x11-utils
 )
 
 missing=()
