@@ -45,6 +45,8 @@ class LinuxRestoreExecutor final : public RestoreExecuting {
   LinuxRestoreExecutor(const LinuxRestoreExecutor&) = delete;
   LinuxRestoreExecutor& operator=(const LinuxRestoreExecutor&) = delete;
 
+  // Runs `plan` on the executor's thread, after the plan before it; not to be called from a
+  // handler of the executor's own.
   void execute(const RestorePlan& plan, ProgressHandler progress, Completion completion) override;
 
   // Carries out `plan` on this thread; `progress` (may be empty) hears before each step and once
