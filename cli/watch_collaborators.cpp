@@ -1,13 +1,19 @@
 #include "cli/watch_collaborators.h"
 
-#include <chrono>
+#include <sys/wait.h>
 
-#include "core/engine/snapshot_shell.h"
+#include <cerrno>
+#include <chrono>
+#include <iostream>
+#include <thread>
+
 #include "core/helper/helper_client.h"
+#include "core/helper/peer_identity.h"
 #include "linux/desktop_helper_controller.h"
 #include "linux/desktop_power_saver.h"
 #include "linux/engine_sleep_listener.h"
 #include "linux/logind_activity_backend.h"
+#include "linux/restore/programs.h"
 
 namespace brimwell::cli {
 namespace {
@@ -46,6 +52,26 @@ DesktopServices::DesktopServices(asio::io_context& context)
   activity = std::make_shared<ProcessActivity>(std::make_shared<LogindActivityBackend>(system_));
 }
 
+namespace {
+
+// Runs `brimwell restore` for an accepted offer as a program of its own, so a slow restore never
+// holds up the engine's loop; it is reaped by a thread of its own when it ends.
+void startRestore(const std::string& id, const std::string& support) {
+  std::vector<std::string> argv = {canonicalExecutablePath("/proc/self/exe"), "restore", id};
+  if (!support.empty()) argv.insert(argv.end(), {"--support", support});
+  auto started = PosixPrograms().start(argv, "");
+  if (!started) {
+    std::cerr << "The restore could not start: " << started.error().message() << '\n';
+    return;
+  }
+  std::thread([pid = *started] {
+    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+    }
+  }).detach();
+}
+
+}  // namespace
+
 void DesktopServices::attach(const std::shared_ptr<BrimwellEngine>& engine,
                              const std::string& support) {
   if (system_) {
@@ -55,8 +81,9 @@ void DesktopServices::attach(const std::shared_ptr<BrimwellEngine>& engine,
   if (session_) {
     notifier_ = DesktopNotifier::create(session_);
     if (notifier_->start()) {
-      notices_.emplace(notifier_, engine,
-                       [support](const std::string& id) { return planCommand(id, support); });
+      notices_.emplace(
+          notifier_, engine, [support](const std::string& id) { return planCommand(id, support); },
+          [support](const PendingRestore& offer) { startRestore(offer.snapshot.id, support); });
     }
   }
 }
@@ -93,12 +120,6 @@ void FixedBattery::tick() {
   timer_.async_wait([this](std::error_code error) {
     if (!error) tick();
   });
-}
-
-void MetaOnlyCapturer::capture(CaptureTrigger trigger, const std::optional<BatteryReading>& battery,
-                               const std::set<std::string>&, bool,
-                               std::function<void(Snapshot)> done) {
-  done(snapshotShell(clock_.now(), trigger, battery, *machine_));
 }
 
 }  // namespace brimwell::cli

@@ -44,28 +44,6 @@ class FixedBattery final : public BatteryMonitoring {
   std::function<void(BatteryReading)> onReading_;
 };
 
-class MetaOnlyCapturer final : public WorkspaceCapturing {
- public:
-  MetaOnlyCapturer(const EngineClock& clock, std::shared_ptr<SystemInfoProviding> machine)
-      : clock_(clock), machine_(std::move(machine)) {}
-  void capture(CaptureTrigger trigger, const std::optional<BatteryReading>& battery,
-               const std::set<std::string>& excluding, bool includeClipboard,
-               std::function<void(Snapshot)> done) override;
-
- private:
-  const EngineClock& clock_;
-  std::shared_ptr<SystemInfoProviding> machine_;
-};
-
-class NothingSaver final : public DocumentSaving {
- public:
-  void saveDocuments(const std::filesystem::path&, const std::set<std::string>&,
-                     const std::set<std::string>&,
-                     std::function<void(SavePassOutput)> done) override {
-    done(SavePassOutput{});
-  }
-};
-
 // The desktop around the engine, on the system bus (logind) and the session bus (notifications);
 // whatever bus is missing, the part that needs it does nothing.
 class DesktopServices {

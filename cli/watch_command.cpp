@@ -16,7 +16,9 @@
 #include "core/engine/system_clock.h"
 #include "core/helper/helper_client.h"
 #include "core/storage/brimwell_json.h"
+#include "linux/capture/linux_workspace_capturer.h"
 #include "linux/linux_system_info.h"
+#include "linux/save/linux_document_saver.h"
 #include "linux/settings_watcher.h"
 #include "linux/sysfs_battery_monitor.h"
 #include "linux/xdg_locations.h"
@@ -78,12 +80,13 @@ int runWatch(const WatchOptions& options) {
   DesktopServices desktop(context);
   auto engine = std::make_shared<BrimwellEngine>(
       context,
-      BrimwellEngine::Collaborators{battery, std::make_shared<MetaOnlyCapturer>(*clock, machine),
-                                    std::make_shared<NothingSaver>(),
-                                    desktop.powerSaver, desktop.helper, machine},
+      BrimwellEngine::Collaborators{battery,
+                                    std::make_shared<LinuxWorkspaceCapturer>(
+                                        LinuxCaptureSources::forSession(), *clock, *machine),
+                                    std::make_shared<LinuxDocumentSaver>(), desktop.powerSaver,
+                                    desktop.helper, machine},
       std::make_shared<SnapshotStore>(*paths), std::make_shared<JournalStore>(*paths), *paths,
-      [&settings] { return settings.current().settings; }, "1.0", clock,
-      desktop.activity);
+      [&settings] { return settings.current().settings; }, "1.0", clock, desktop.activity);
   std::optional<EngineState> seen;
   engine->onState = [&](const EngineState& state) {
     for (const auto& change : simulation::stateChanges(seen, state)) print(*clock, change);
