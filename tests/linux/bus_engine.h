@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "core/engine/brimwell_engine.h"
@@ -83,6 +84,12 @@ class WatchedCapturer final : public WorkspaceCapturing {
     if (during) during();
     if (hang) return held.push_back(std::move(done));
     done(snapshotShell(clock_.now(), trigger, battery, machine_));
+  }
+  // Answers every held capture at last, so nothing of the engine's is left waiting on it.
+  void release() {
+    for (auto& done : std::exchange(held, {})) {
+      done(snapshotShell(clock_.now(), CaptureTrigger::manual, std::nullopt, machine_));
+    }
   }
   bool hang = false;
   std::function<void()> during;

@@ -23,6 +23,7 @@
 #include <thread>
 #include <vector>
 
+#include "helper/call_authority.h"
 #include "tests/helper/daemon_process.h"
 
 namespace brimwell {
@@ -200,8 +201,9 @@ void hostile(const std::string& socket, Clock::time_point until, unsigned seed) 
   }
 }
 
-// A child that drops to "nobody" and asks for sleep over and over; it is not the application,
-// so every answer must be the refusal and the tool must never run for it. Returns the child.
+// A child that drops to "nobody" and asks for sleep over and over; polkit does not let it change
+// anything, so every answer must be the refusal and the tool must never run for it. Returns the
+// child.
 pid_t refusedPeer(const std::string& socket, const std::string& directory, Clock::time_point until,
                   int reportFd) {
   struct passwd* nobody = ::getpwnam("nobody");
@@ -222,7 +224,8 @@ pid_t refusedPeer(const std::string& socket, const std::string& directory, Clock
                              "\n";
     ::send(fd, text.data(), text.size(), MSG_NOSIGNAL);
     auto line = readLine(fd, pending);
-    if (line && line->find("serves only the Brimwell application") != std::string::npos) {
+    if (line && line->find(refusalSentence(HelperAction::change, {Authorization::Verdict::denied,
+                                                                  ""})) != std::string::npos) {
       ++refusals;
     } else {
       ++other;
@@ -286,6 +289,11 @@ int run(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 60;
   const int clients = argc > 2 ? std::atoi(argv[2]) : 200;
   ::signal(SIGPIPE, SIG_IGN);
+  // polkit on a private bus, refusing every change to the unprivileged peer.
+  testing::PrivateBus bus;
+  bus.startMock("polkitd", "org.freedesktop.PolicyKit1");
+  bus.mockCall("org.freedesktop.PolicyKit1", "/org/freedesktop/PolicyKit1/Authority", "SetAllowed",
+               "as", 1, "com.tallowgate.brimwell.helper.read");
   DaemonProcess daemon(600);
   daemon.pmset.logRuns();
   const std::string socket = daemon.socketPath();

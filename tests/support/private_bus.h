@@ -62,12 +62,13 @@ class PrivateBus {
   const std::string& address() const { return address_; }
 
   // Starts the dbusmock `templateName` with JSON `parameters` and returns once it owns
-  // `busName`. Its method calls are logged to `log` when given.
+  // `busName`. Its method calls are logged to `log` when given, else nowhere.
   void startMock(const std::string& templateName, const std::string& busName,
                  const std::string& parameters = "{}", const std::string& log = {}) {
     std::vector<std::string> args = {"/usr/bin/python3", "-m", "dbusmock", "--template",
                                      templateName,       "-p", parameters};
-    if (!log.empty()) args.insert(args.end(), {"-l", log});
+    // Without a log of its own a mock prints every call on the test's output.
+    args.insert(args.end(), {"-l", log.empty() ? std::string("/dev/null") : log});
     children_.push_back(spawn(args));
     if (!waitFor([&] { return hasOwner(busName); })) {
       throw std::runtime_error("The " + templateName +
