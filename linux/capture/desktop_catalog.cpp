@@ -53,9 +53,13 @@ std::vector<std::filesystem::path> xdgApplicationDirs(const std::string& dataHom
   return dirs;
 }
 
+std::vector<std::filesystem::path> xdgApplicationDirs() {
+  return xdgApplicationDirs(environmentText("XDG_DATA_HOME"), environmentText("XDG_DATA_DIRS"),
+                            homeDirectory());
+}
+
 FileDesktopCatalog FileDesktopCatalog::forEnvironment() {
-  return FileDesktopCatalog(xdgApplicationDirs(environmentText("XDG_DATA_HOME"),
-                                               environmentText("XDG_DATA_DIRS"), homeDirectory()));
+  return FileDesktopCatalog(xdgApplicationDirs());
 }
 
 const std::vector<DesktopEntry>& FileDesktopCatalog::entries() {

@@ -28,6 +28,9 @@ std::vector<std::filesystem::path> xdgApplicationDirs(const std::string& dataHom
                                                       const std::string& dataDirs,
                                                       const std::filesystem::path& home);
 
+// The same folders for this process's environment and home directory.
+std::vector<std::filesystem::path> xdgApplicationDirs();
+
 class FileDesktopCatalog final : public DesktopCatalog {
  public:
   explicit FileDesktopCatalog(std::vector<std::filesystem::path> applicationDirs)

@@ -1,9 +1,5 @@
 #include "linux/restore/app_directory.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 
@@ -12,32 +8,11 @@
 #include "linux/restore/exec_line.h"
 
 namespace brimwell {
-namespace {
-
-std::string environmentValue(const char* name) {
-  const char* value = std::getenv(name);
-  return value == nullptr ? std::string() : std::string(value);
-}
-
-std::filesystem::path homeDirectory() {
-  passwd entry{};
-  passwd* found = nullptr;
-  char buffer[4096];
-  if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-    return found->pw_dir;
-  }
-  return "/";
-}
-
-}  // namespace
 
 XdgAppDirectory::XdgAppDirectory(std::vector<std::filesystem::path> applicationDirs)
     : dirs_(applicationDirs), catalog_(std::move(applicationDirs)) {}
 
-XdgAppDirectory XdgAppDirectory::forEnvironment() {
-  return XdgAppDirectory(xdgApplicationDirs(environmentValue("XDG_DATA_HOME"),
-                                            environmentValue("XDG_DATA_DIRS"), homeDirectory()));
-}
+XdgAppDirectory XdgAppDirectory::forEnvironment() { return XdgAppDirectory(xdgApplicationDirs()); }
 
 std::optional<std::filesystem::path> XdgAppDirectory::fileOf(const std::string& desktopID) const {
   for (const auto& dir : dirs_) {
