@@ -16,7 +16,7 @@ extern char** environ;
 namespace brimwell::testing {
 
 struct ToolRun {
-  int status = -1;  // the exit status, or -1 when the tool didn't exit normally
+  int status = -1;  // the exit status, 128 + the signal that ended the tool, or -1
   std::string out;
   std::string err;
 };
@@ -40,12 +40,14 @@ inline pid_t startTool(const std::vector<std::string>& arguments, const std::str
   return child;
 }
 
-// The exit status of the started tool, or -1 when it didn't exit normally.
+// The exit status of the started tool, 128 + the signal that ended it (as a shell reports), or
+// -1 when it wasn't started.
 inline int waitForTool(pid_t child) {
   int status = 0;
   if (child < 0) return -1;
   while (::waitpid(child, &status, 0) < 0) {
   }
+  if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

@@ -27,6 +27,7 @@ testing::ToolRun watchUntilSignal(const testing::TempDir& dir, int signal) {
   testing::ToolRun run;
   run.status = testing::waitForTool(child);
   run.out = testing::readFile(out);
+  run.err = testing::readFile((dir / "err").string());
   return run;
 }
 
@@ -34,7 +35,7 @@ TEST(WatchCommand, EndsCleanlyOnTerminationAndInterruption) {
   for (int signal : {SIGTERM, SIGINT}) {
     testing::TempDir dir;
     const testing::ToolRun run = watchUntilSignal(dir, signal);
-    EXPECT_EQ(run.status, 0) << signal;
+    EXPECT_EQ(run.status, 0) << "after signal " << signal << ", it said: " << run.err;
     EXPECT_NE(run.out.find(R"({"event":"enteredPhase","percent":15,"phase":"ready"})"),
               std::string::npos)
         << run.out;

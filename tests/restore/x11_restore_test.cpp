@@ -85,11 +85,6 @@ std::string describe(const std::vector<Rect>& recorded, const std::vector<X11Win
   return out;
 }
 
-void stop(pid_t pid) {
-  ::kill(pid, SIGTERM);
-  ::waitpid(pid, nullptr, 0);
-}
-
 TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
   XSession x;
   ASSERT_TRUE(x.ready()) << x.error();
@@ -147,9 +142,9 @@ TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
   }
 
   // The empty desktop.
-  stop(first);
-  stop(second);
-  stop(clip);
+  x.end(first);
+  x.end(second);
+  x.end(clip);
   ASSERT_TRUE(runChild({"tmux", "kill-server"}, 5));
   ASSERT_TRUE(XSession::waitUntil([&] { return xterms(x.display()).empty(); }, 10));
   const std::string support = (dirs / "support").string();
