@@ -6,8 +6,14 @@
 namespace brimwell {
 
 bool isMetaTarget(std::string_view target) {
-  static constexpr std::array<std::string_view, 5> kMeta = {"TARGETS", "MULTIPLE", "TIMESTAMP",
-                                                            "SAVE_TARGETS", "DELETE"};
+  // The targets that ask the owner to do something or tell about the owner (its host, user,
+  // window, process), not about what was copied.
+  static constexpr std::array<std::string_view, 18> kMeta = {
+      "TARGETS",          "MULTIPLE",       "TIMESTAMP",   "SAVE_TARGETS",
+      "DELETE",           "LENGTH",         "LIST_LENGTH", "HOSTNAME",
+      "IP_ADDRESS",       "USER",           "CLASS",       "NAME",
+      "CLIENT_WINDOW",    "OWNER_OS",       "PROCESS",     "TASK",
+      "INSERT_SELECTION", "INSERT_PROPERTY"};
   return std::find(kMeta.begin(), kMeta.end(), target) != kMeta.end();
 }
 

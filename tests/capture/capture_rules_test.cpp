@@ -183,6 +183,11 @@ TEST(ClipboardTargets, DataTargetsAndTheCeiling) {
   EXPECT_EQ(dataTargets({"TARGETS", "UTF8_STRING", "MULTIPLE", "TIMESTAMP", "SAVE_TARGETS",
                          "text/html", "UTF8_STRING", ""}),
             (std::vector<std::string>{"UTF8_STRING", "text/html"}));
+  // What an owner says about itself is not what was copied.
+  EXPECT_EQ(dataTargets({"STRING", "LENGTH", "LIST_LENGTH", "HOSTNAME", "IP_ADDRESS", "USER",
+                         "CLASS", "NAME", "CLIENT_WINDOW", "OWNER_OS", "PROCESS", "TASK",
+                         "INSERT_SELECTION", "INSERT_PROPERTY", "DELETE", "image/png"}),
+            (std::vector<std::string>{"STRING", "image/png"}));
   ClipboardBudget budget(10);
   EXPECT_TRUE(budget.take(6));
   EXPECT_FALSE(budget.take(5));  // doesn't fit: nothing more is added

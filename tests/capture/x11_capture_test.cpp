@@ -6,9 +6,12 @@
 
 #include <algorithm>
 #include <asio/io_context.hpp>
+#include <cstdlib>
 #include <fstream>
+#include <set>
 
 #include "core/engine/manual_clock.h"
+#include "core/snapshots/snapshot_id.h"
 #include "core/snapshots/snapshot_store.h"
 #include "linux/capture/child_command.h"
 #include "linux/capture/x11_clipboard_source.h"
@@ -228,6 +231,139 @@ TEST(X11Clipboard, LargeContentsComeIncrementallyUnderTheCeilingAndASilentOwnerI
   const auto unanswered = X11ClipboardSource(x.display(), 0.3).clipboard();
   EXPECT_FALSE(unanswered);
   xcb_disconnect(silent);
+}
+
+TEST(X11Clipboard, AnOwnerOfSeveralTargetsIsRecordedInEachThatHoldsWhatWasCopied) {
+  XSession x;
+  ASSERT_TRUE(x.ready()) << x.error();
+  // xterm takes the clipboard through its selection escape and offers the text in four encodings,
+  // besides targets that tell about itself (its host, user, window).
+  const std::string text = "two targets \xC3\xA9";
+  x.launch({"xterm", "-xrm", "XTerm*disallowedWindowOps: 20,21,SetXprop", "-e", "sh", "-c",
+            "printf '\\033]52;c;%s\\007' \"$(printf '%s' \"$0\" | base64)\"; exec sleep 600",
+            text});
+  Result<ClipboardRecord> record = fail("not read yet");
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        record = X11ClipboardSource(x.display()).clipboard();
+        return record && !record->items.empty();
+      },
+      10))
+      << "xterm never took the clipboard";
+  ASSERT_EQ(record->items.size(), 1u);
+  const auto& item = record->items[0];
+  std::set<std::string> targets;
+  for (const auto& [target, bytes] : item) targets.insert(target);
+  EXPECT_EQ(targets, (std::set<std::string>{"COMPOUND_TEXT", "STRING", "TEXT", "UTF8_STRING"}));
+  EXPECT_TRUE(item.at("UTF8_STRING") == ClipboardRecord::Bytes(text.begin(), text.end()));
+  const std::string latin1 = "two targets \xE9";
+  EXPECT_TRUE(item.at("STRING") == ClipboardRecord::Bytes(latin1.begin(), latin1.end()));
+  std::int64_t total = 0;
+  for (const auto& [target, bytes] : item) total += std::int64_t(bytes.size());
+  EXPECT_EQ(record->totalBytes, total);
+}
+
+TEST(X11Capture, AFullScreenWindowAndTheOpenFileATitleNamesAreRecorded) {
+  XSession x;
+  ASSERT_TRUE(x.ready()) << x.error();
+  TempDir dirs;
+  // xterm keeps its log file open; its title names the file.
+  const auto log = (std::filesystem::canonical(dirs.path()) / "field notes.log").string();
+  const pid_t logging = x.launch({"xterm", "-l", "-lf", log, "-title", "field notes.log - xterm"});
+  const pid_t wide = x.launch({"xterm", "-fullscreen", "-title", "wide"});
+  ASSERT_TRUE(x.windowOf(logging) && x.windowOf(wide));
+
+  asio::io_context context;
+  ManualClock clock(context, std::chrono::system_clock::now());
+  FixedMachine machine;
+  LinuxWorkspaceCapturer capturer(sourcesFor(x.display(), (dirs / "no-tmux").string()), clock,
+                                  machine);
+  const auto windowTitled = [](const Snapshot& snapshot, const std::string& title) {
+    for (const auto& app : snapshot.apps) {
+      for (const auto& window : app.windows) {
+        if (window.title == title) return std::optional<WindowRecord>(window);
+      }
+    }
+    return std::optional<WindowRecord>();
+  };
+  Snapshot snapshot;
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        snapshot = capturer.captureNow(CaptureTrigger::manual, std::nullopt, {}, false);
+        const auto full = windowTitled(snapshot, "wide");
+        const auto logged = windowTitled(snapshot, "field notes.log - xterm");
+        return full && full->isFullScreen && logged && logged->documentURL;
+      },
+      10))
+      << "the full-screen state or the log file was never seen";
+  const auto full = windowTitled(snapshot, "wide");
+  EXPECT_EQ(full->frame, (Rect{0, 0, 1280, 1024}));  // the whole screen, without decorations
+  EXPECT_FALSE(full->isMinimized);
+  const auto logged = windowTitled(snapshot, "field notes.log - xterm");
+  EXPECT_FALSE(logged->isFullScreen);
+  EXPECT_EQ(logged->documentURL,
+            "file://" + std::filesystem::canonical(dirs.path()).string() + "/field%20notes.log");
+  ASSERT_TRUE(logged->fileURL());
+}
+
+// The variables the tool reads, set for one test and put back afterwards.
+class ScopedEnvironment {
+ public:
+  void set(const std::string& name, const std::string& value) {
+    const char* previous = std::getenv(name.c_str());
+    saved_.emplace_back(name, previous ? std::optional<std::string>(previous) : std::nullopt);
+    ::setenv(name.c_str(), value.c_str(), 1);
+  }
+  ~ScopedEnvironment() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      it->second ? ::setenv(it->first.c_str(), it->second->c_str(), 1)
+                 : ::unsetenv(it->first.c_str());
+    }
+  }
+
+ private:
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
+};
+
+TEST(CaptureCommand, TakesOneManualSnapshotOfThisDesktopAndPrintsItsSummary) {
+  XSession x;
+  ASSERT_TRUE(x.ready()) << x.error();
+  TempDir dirs;
+  std::filesystem::create_directories(dirs / "home");
+  std::filesystem::create_directories(dirs / "tmux");
+  ScopedEnvironment environment;
+  environment.set("DISPLAY", x.display());
+  environment.set("HOME", (dirs / "home").string());  // no browser profiles of the user's
+  environment.set("TMUX_TMPDIR", (dirs / "tmux").string());
+  const pid_t only = x.launch({"xterm", "-title", "only"});
+  ASSERT_TRUE(x.windowOf(only));
+  std::filesystem::create_directories(dirs / "support");
+  const std::string support = (dirs / "support").string();
+
+  const auto taken = testing::runTool({"capture", "--support", support});
+  ASSERT_EQ(taken.status, 0) << taken.err;
+  // "ID  DATE  manual    apps 1  tabs T  documents 0  rescued 0", one line.
+  const auto words = testing::lines(taken.out);
+  ASSERT_EQ(words.size(), 1u) << taken.out;
+  const std::string id = words[0].substr(0, words[0].find(' '));
+  EXPECT_TRUE(SnapshotID::isValid(id)) << taken.out;
+  EXPECT_NE(words[0].find("  manual    apps 1  tabs "), std::string::npos) << taken.out;
+  EXPECT_NE(words[0].find("  documents 0  rescued 0"), std::string::npos) << taken.out;
+
+  const auto shown = testing::runTool({"snapshot", "show", id, "--support", support});
+  ASSERT_EQ(shown.status, 0) << shown.err;
+  EXPECT_NE(shown.out.find("\"title\":\"only\""), std::string::npos) << shown.out;
+  EXPECT_NE(shown.out.find("\"trigger\":\"manual\""), std::string::npos) << shown.out;
+
+  // Leaving xterm out leaves no application; a support directory that is a file is refused.
+  const auto without = testing::runTool({"capture", "--support", support, "--exclude", "xterm"});
+  ASSERT_EQ(without.status, 0) << without.err;
+  EXPECT_NE(without.out.find("  apps 0  "), std::string::npos) << without.out;
+  { std::ofstream(dirs / "plain") << "x"; }
+  const auto refused = testing::runTool({"capture", "--support", (dirs / "plain").string()});
+  EXPECT_NE(refused.status, 0);
+  EXPECT_EQ(testing::lines(refused.err).size(), 1u) << refused.err;
+  EXPECT_EQ(std::filesystem::file_size(dirs / "plain"), 1u);
 }
 
 }  // namespace
