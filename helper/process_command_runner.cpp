@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +14,7 @@
 #include <functional>
 #include <thread>
 #include "core/base/error.h"
+#include "linux/child_spawn.h"
 
 namespace brimwell {
 namespace {
@@ -93,14 +93,6 @@ Clock::time_point after(double seconds) {
          std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
 }
 
-std::vector<char*> cStrings(std::vector<std::string>& strings) {
-  std::vector<char*> pointers;
-  pointers.reserve(strings.size() + 1);
-  for (auto& each : strings) pointers.push_back(each.data());
-  pointers.push_back(nullptr);
-  return pointers;
-}
-
 std::int32_t exitCode(int status) {
   if ((status & 0x7f) != 0) return 128 + (status & 0x7f);
   return (status >> 8) & 0xff;
@@ -173,43 +165,24 @@ Expected<CommandOutput, CommandRunnerError> ProcessCommandRunner::run(
     return Unexpected(CommandRunnerError::couldNotLaunch("pipe: " + std::to_string(error)));
   }
 
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-  posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-
-  // The child starts with no blocked signals and default dispositions, whatever this process
-  // has set up for itself.
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none;
-  sigset_t all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
+  // The tool gets a fixed environment and starts with nothing else of this daemon's: no
+  // descriptor above 2, no blocked signal, no disposition of its own.
   std::vector<std::string> argumentStrings{executable};
   argumentStrings.insert(argumentStrings.end(), arguments.begin(), arguments.end());
-  std::vector<std::string> environmentStrings{"PATH=/usr/bin:/bin:/usr/sbin:/sbin", "LANG=C"};
-  auto argv = cStrings(argumentStrings);
-  auto envp = cStrings(environmentStrings);
-
-  pid_t pid = 0;
-  int spawnError =
-      ::posix_spawn(&pid, executable.c_str(), &actions, &attributes, argv.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  const std::vector<std::string> environment{"PATH=/usr/bin:/bin:/usr/sbin:/sbin", "LANG=C"};
+  const auto started = spawnChild({.argv = std::move(argumentStrings),
+                                   .searchPath = false,
+                                   .output = out[1],
+                                   .errors = err[1],
+                                   .environment = &environment});
   ::close(out[1]);
   ::close(err[1]);
-  if (spawnError != 0) {
+  if (!started) {
     ::close(out[0]);
     ::close(err[0]);
-    return Unexpected(CommandRunnerError::couldNotLaunch(Error::posix(spawnError).message()));
+    return Unexpected(CommandRunnerError::couldNotLaunch(started.error().message()));
   }
+  const pid_t pid = *started;
 
   ChildPipes pipes(out[0], err[0]);
   const int pidfd = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));

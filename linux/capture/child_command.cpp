@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,7 +10,7 @@
 #include <cerrno>
 #include <chrono>
 
-extern char** environ;
+#include "linux/child_spawn.h"
 
 namespace brimwell {
 namespace {
@@ -30,31 +29,13 @@ Result<ChildOutput> runChild(const std::vector<std::string>& argv, double timeou
   if (argv.empty()) return fail("No program was given to run.");
   int pipeFds[2];
   if (::pipe2(pipeFds, O_CLOEXEC) != 0) return failPosix(errno);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, pipeFds[1], 1);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none, all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  std::vector<char*> args;
-  for (const auto& argument : argv) args.push_back(const_cast<char*>(argument.c_str()));
-  args.push_back(nullptr);
-  pid_t child = -1;
-  const int spawned = ::posix_spawnp(&child, args[0], &actions, &attributes, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  const auto started = spawnChild({.argv = argv, .output = pipeFds[1]});
   ::close(pipeFds[1]);
-  if (spawned != 0) {
+  if (!started) {
     ::close(pipeFds[0]);
-    return fail(argv[0] + " couldn't be started.", spawned);
+    return fail(argv[0] + " couldn't be started.", started.error().code());
   }
+  const pid_t child = *started;
 
   ChildOutput result;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xcb/xcb.h>
@@ -16,8 +15,7 @@
 #include <memory>
 
 #include "core/storage/brimwell_json.h"
-
-extern char** environ;
+#include "linux/child_spawn.h"
 
 namespace brimwell {
 namespace {
@@ -160,37 +158,17 @@ Status handClipboardToServer(const std::vector<std::string>& serverCommand,
     ::close(input[1]);
     return failPosix(problem);
   }
-  std::vector<std::string> copies = serverCommand;
-  std::vector<char*> args;
-  for (auto& arg : copies) args.push_back(arg.data());
-  args.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawnattr_t attributes;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawnattr_init(&attributes);
-  posix_spawn_file_actions_adddup2(&actions, input[0], 0);
-  posix_spawn_file_actions_adddup2(&actions, output[1], 1);
-  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-  sigset_t none;
-  sigset_t all;
-  sigemptyset(&none);
-  sigfillset(&all);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setsigdefault(&attributes, &all);
-  posix_spawnattr_setflags(&attributes,
-                           POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-  pid_t pid = -1;
-  const int problem = ::posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
+  // The server leads a session of its own: it serves the clipboard after the restore ends.
+  const auto started = spawnChild(
+      {.argv = serverCommand, .input = input[0], .output = output[1], .ownSession = true});
   ::close(input[0]);
   ::close(output[1]);
-  if (problem != 0) {
+  if (!started) {
     ::close(input[1]);
     ::close(output[0]);
-    return fail("The clipboard server can't be started: " + Error::posix(problem).message());
+    return fail("The clipboard server can't be started: " + started.error().message());
   }
+  const pid_t pid = *started;
   ::fcntl(input[1], F_SETFL, O_NONBLOCK);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
   std::string_view left = *text;

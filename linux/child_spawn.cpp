@@ -1,0 +1,74 @@
+#include "linux/child_spawn.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+
+#include <cerrno>
+
+extern char** environ;
+
+namespace brimwell {
+namespace {
+
+std::vector<char*> pointers(std::vector<std::string>& strings) {
+  std::vector<char*> result;
+  result.reserve(strings.size() + 1);
+  for (auto& each : strings) result.push_back(each.data());
+  result.push_back(nullptr);
+  return result;
+}
+
+// Descriptor `target` of the child: a copy of `source`, or /dev/null.
+int giveStream(posix_spawn_file_actions_t& actions, int source, int target) {
+  if (source >= 0) return posix_spawn_file_actions_adddup2(&actions, source, target);
+  return posix_spawn_file_actions_addopen(&actions, target, "/dev/null",
+                                          target == 0 ? O_RDONLY : O_WRONLY, 0);
+}
+
+}  // namespace
+
+Result<pid_t> spawnChild(const ChildStart& start) {
+  if (start.argv.empty() || start.argv.front().empty()) {
+    return fail("There is no program to start.", EINVAL);
+  }
+  std::vector<std::string> arguments = start.argv;
+  std::vector<std::string> environment =
+      start.environment ? *start.environment : std::vector<std::string>{};
+  const auto argv = pointers(arguments);
+  const auto envp = pointers(environment);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawnattr_t attributes;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawnattr_init(&attributes);
+  int problem = giveStream(actions, start.input, 0);
+  if (problem == 0) problem = giveStream(actions, start.output, 1);
+  if (problem == 0) problem = giveStream(actions, start.errors, 2);
+  if (problem == 0) problem = posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+  if (problem == 0 && !start.directory.empty()) {
+    problem = posix_spawn_file_actions_addchdir_np(&actions, start.directory.c_str());
+  }
+  sigset_t none;
+  sigset_t all;
+  sigemptyset(&none);
+  sigfillset(&all);
+  if (problem == 0) problem = posix_spawnattr_setsigmask(&attributes, &none);
+  if (problem == 0) problem = posix_spawnattr_setsigdefault(&attributes, &all);
+  short flags = POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF;
+  if (start.ownSession) flags |= POSIX_SPAWN_SETSID;
+  if (problem == 0) problem = posix_spawnattr_setflags(&attributes, flags);
+  pid_t pid = -1;
+  if (problem == 0) {
+    char* const* const env = start.environment ? envp.data() : environ;
+    problem = start.searchPath
+                  ? ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), env)
+                  : ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), env);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (problem != 0) return failPosix(problem);
+  return pid;
+}
+
+}  // namespace brimwell
