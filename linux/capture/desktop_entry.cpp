@@ -24,39 +24,40 @@ bool equalIgnoringCase(std::string_view a, std::string_view b) {
          });
 }
 
-// The words of an Exec line, honouring double quotes and backslash escapes inside them.
-std::vector<std::string> execWords(std::string_view exec) {
-  std::vector<std::string> words;
-  std::string word;
-  bool quoted = false, inWord = false;
-  for (std::size_t i = 0; i < exec.size(); ++i) {
-    const char c = exec[i];
-    if (quoted) {
-      if (c == '\\' && i + 1 < exec.size()) {
-        word += exec[++i];
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        word += c;
-      }
-    } else if (c == '"') {
-      quoted = inWord = true;
-    } else if (c == ' ' || c == '\t') {
-      if (inWord) words.push_back(std::move(word));
-      word.clear();
-      inWord = false;
-    } else {
-      word += c;
-      inWord = true;
+// A desktop-file string value with its escapes undone.
+std::string unescaped(std::string_view value) {
+  std::string out;
+  for (std::size_t i = 0; i < value.size(); ++i) {
+    if (value[i] != '\\' || i + 1 == value.size()) {
+      out += value[i];
+      continue;
+    }
+    switch (value[++i]) {
+      case 's':
+        out += ' ';
+        break;
+      case 'n':
+        out += '\n';
+        break;
+      case 't':
+        out += '\t';
+        break;
+      case 'r':
+        out += '\r';
+        break;
+      case '\\':
+        out += '\\';
+        break;
+      default:
+        out += '\\';
+        out += value[i];
     }
   }
-  if (inWord) words.push_back(std::move(word));
-  return words;
+  return out;
 }
 
-// The program an Exec line starts: its first word, past an "env" and its assignments.
-std::string execProgram(std::string_view exec) {
-  const auto words = execWords(exec);
+// The program Exec words start: the first word, past an "env" and its assignments.
+std::string execProgram(const std::vector<std::string>& words) {
   std::size_t first = 0;
   if (first < words.size() && std::filesystem::path(words[first]).filename() == "env") {
     ++first;
@@ -86,18 +87,54 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string id, std::string_view t
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) continue;
     const auto key = trimmed(line.substr(0, equals));
-    const auto value = std::string(trimmed(line.substr(equals + 1)));
+    const auto value = unescaped(trimmed(line.substr(equals + 1)));
     if (key == "Type") application = value == "Application";
     if (key == "Hidden") hidden = value == "true";
     if (key == "Name") entry.name = value;
     if (key == "Exec") exec = value;
     if (key == "StartupWMClass") entry.startupWMClass = value;
   }
-  entry.program = execProgram(exec);
+  if (auto words = execWords(exec)) entry.exec = std::move(*words);
+  entry.program = execProgram(entry.exec);
   if (!sawGroup || !application || hidden || entry.name.empty() || entry.program.empty()) {
     return std::nullopt;
   }
   return entry;
+}
+
+Result<std::vector<std::string>> execWords(std::string_view exec) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false;
+  for (std::size_t i = 0; i < exec.size(); ++i) {
+    const char c = exec[i];
+    if (c == '"') {
+      inWord = true;
+      bool closed = false;
+      for (++i; i < exec.size(); ++i) {
+        if (exec[i] == '"') {
+          closed = true;
+          break;
+        }
+        if (exec[i] == '\\' && i + 1 < exec.size() &&
+            std::string_view("\"`$\\").find(exec[i + 1]) != std::string_view::npos) {
+          ++i;
+        }
+        word += exec[i];
+      }
+      if (!closed) return fail("The Exec line has a quote that is never closed.");
+    } else if (c == ' ' || c == '\t') {
+      if (inWord) words.push_back(std::move(word));
+      word.clear();
+      inWord = false;
+    } else {
+      word += c;
+      inWord = true;
+    }
+  }
+  if (inWord) words.push_back(std::move(word));
+  if (words.empty()) return fail("The Exec line names no program.");
+  return words;
 }
 
 std::string desktopFileID(const std::filesystem::path& applicationsDir,

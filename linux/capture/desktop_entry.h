@@ -1,6 +1,6 @@
-// DesktopEntry: what the capturer needs from an application's .desktop file (its ID, display name,
-// program and window class), and the rules that tie a running program to one. Pure functions over
-// text and values; callable from any thread.
+// DesktopEntry: what the capturer and the restore need from an application's .desktop file (its
+// ID, display name, the command its Exec line starts, its window class), and the rules that tie a
+// running program to one. Pure functions over text and values; callable from any thread.
 #pragma once
 
 #include <filesystem>
@@ -9,19 +9,28 @@
 #include <string_view>
 #include <vector>
 
+#include "core/base/error.h"
+
 namespace brimwell {
 
 struct DesktopEntry {
-  std::string id;              // the desktop-file ID, such as "debian-xterm"
-  std::string name;            // the untranslated Name
-  std::string program;         // the file name of the program Exec starts, such as "xterm"
-  std::string startupWMClass;  // empty when the file names none
+  std::string id;                 // the desktop-file ID, such as "debian-xterm"
+  std::string name;               // the untranslated Name
+  std::string program;            // the file name of the program Exec starts, such as "xterm"
+  std::string startupWMClass;     // empty when the file names none
+  std::vector<std::string> exec;  // the words of the Exec line, field codes still in them
   friend bool operator==(const DesktopEntry&, const DesktopEntry&) = default;
 };
 
-// The entry of the [Desktop Entry] group of `text` for the file whose ID is `id`, or nothing when
-// the group is missing, its Type isn't Application, it is Hidden, or it has no Name or Exec.
+// The entry of the [Desktop Entry] group of `text` for the file whose ID is `id`, its values with
+// the desktop-file string escapes (\s \n \t \r \\) undone, or nothing when the group is
+// missing, its Type isn't Application, it is Hidden, or it has no Name or no readable Exec.
 std::optional<DesktopEntry> parseDesktopEntry(std::string id, std::string_view text);
+
+// The words of an Exec value (already unescaped as a desktop-file string): split at unquoted
+// spaces and tabs; inside double quotes a backslash keeps the next of `"`, `` ` ``, `$` and `\`.
+// Fails on an unterminated quote or an empty line.
+Result<std::vector<std::string>> execWords(std::string_view exec);
 
 // The desktop-file ID of `file` found under `applicationsDir`: its path below that directory with
 // every "/" turned into "-" and without the ".desktop" ending.

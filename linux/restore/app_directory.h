@@ -4,7 +4,6 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,11 +30,7 @@ class XdgAppDirectory final : public AppDirectory {
   std::optional<std::vector<std::string>> execFor(std::string_view bundleID) override;
 
  private:
-  std::optional<std::filesystem::path> fileOf(const std::string& desktopID) const;
-
-  std::vector<std::filesystem::path> dirs_;
   FileDesktopCatalog catalog_;
-  std::map<std::string, std::optional<std::vector<std::string>>, std::less<>> found_;
 };
 
 }  // namespace brimwell

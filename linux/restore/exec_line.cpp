@@ -6,45 +6,6 @@
 namespace brimwell {
 namespace {
 
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
-
-std::string unescapeString(std::string_view value) {
-  std::string out;
-  for (std::size_t i = 0; i < value.size(); ++i) {
-    if (value[i] != '\\' || i + 1 == value.size()) {
-      out += value[i];
-      continue;
-    }
-    switch (value[++i]) {
-      case 's':
-        out += ' ';
-        break;
-      case 'n':
-        out += '\n';
-        break;
-      case 't':
-        out += '\t';
-        break;
-      case 'r':
-        out += '\r';
-        break;
-      case '\\':
-        out += '\\';
-        break;
-      default:
-        out += '\\';
-        out += value[i];
-    }
-  }
-  return out;
-}
-
 bool isFileCode(std::string_view word) {
   return word == "%f" || word == "%F" || word == "%u" || word == "%U";
 }
@@ -63,41 +24,6 @@ std::string withoutFieldCodes(std::string_view word) {
 }
 
 }  // namespace
-
-Result<std::vector<std::string>> execWords(std::string_view exec) {
-  std::vector<std::string> words;
-  std::string word;
-  bool inWord = false;
-  for (std::size_t i = 0; i < exec.size(); ++i) {
-    const char c = exec[i];
-    if (c == '"') {
-      inWord = true;
-      bool closed = false;
-      for (++i; i < exec.size(); ++i) {
-        if (exec[i] == '"') {
-          closed = true;
-          break;
-        }
-        if (exec[i] == '\\' && i + 1 < exec.size() &&
-            std::string_view("\"`$\\").find(exec[i + 1]) != std::string_view::npos) {
-          ++i;
-        }
-        word += exec[i];
-      }
-      if (!closed) return fail("The Exec line has a quote that is never closed.");
-    } else if (c == ' ' || c == '\t') {
-      if (inWord) words.push_back(std::move(word));
-      word.clear();
-      inWord = false;
-    } else {
-      word += c;
-      inWord = true;
-    }
-  }
-  if (inWord) words.push_back(std::move(word));
-  if (words.empty()) return fail("The Exec line names no program.");
-  return words;
-}
 
 std::vector<std::vector<std::string>> execCommands(const std::vector<std::string>& words,
                                                    const std::vector<std::string>& files) {
@@ -129,25 +55,6 @@ std::vector<std::vector<std::string>> execCommands(const std::vector<std::string
     commands.push_back(std::move(line));
   }
   return commands;
-}
-
-std::optional<std::string> desktopExecValue(std::string_view text) {
-  bool inGroup = false;
-  while (!text.empty()) {
-    const auto end = text.find('\n');
-    const auto line = trimmed(text.substr(0, end));
-    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
-    if (line.empty() || line.front() == '#') continue;
-    if (line.front() == '[') {
-      inGroup = line == "[Desktop Entry]";
-      continue;
-    }
-    if (!inGroup) continue;
-    const auto equals = line.find('=');
-    if (equals == std::string_view::npos || trimmed(line.substr(0, equals)) != "Exec") continue;
-    return unescapeString(trimmed(line.substr(equals + 1)));
-  }
-  return std::nullopt;
 }
 
 }  // namespace brimwell

@@ -1,21 +1,11 @@
-// The command lines a desktop file's Exec value stands for: its words split the way desktop
-// files quote them, its field codes replaced by the files to open or dropped. Pure; callable
-// from any thread.
+// The command lines a desktop file's Exec words stand for: their field codes replaced by the
+// files to open or dropped. Pure; callable from any thread.
 #pragma once
 
-#include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "core/base/error.h"
-
 namespace brimwell {
-
-// The words of an Exec value (already unescaped as a desktop-file string): split at unquoted
-// spaces and tabs; inside double quotes a backslash keeps the next of `"`, `` ` ``, `$` and `\`.
-// Fails on an unterminated quote or an empty line.
-Result<std::vector<std::string>> execWords(std::string_view exec);
 
 // The command lines that start the program with `files`: a word that is exactly %F or %U takes
 // every file, one that is exactly %f or %u takes one file per command line (one line per file);
@@ -24,9 +14,5 @@ Result<std::vector<std::string>> execWords(std::string_view exec);
 // the files are given after the words, all on one line.
 std::vector<std::vector<std::string>> execCommands(const std::vector<std::string>& words,
                                                    const std::vector<std::string>& files);
-
-// The Exec value of the [Desktop Entry] group of a desktop file's `text`, with the desktop-file
-// string escapes (\s \n \t \r \\) undone, or nothing when the group has no Exec.
-std::optional<std::string> desktopExecValue(std::string_view text);
 
 }  // namespace brimwell

@@ -23,10 +23,19 @@ TEST(DesktopEntry, ReadsTheApplicationGroupOnly) {
   const Case cases[] = {
       {"[Desktop Entry]\nType=Application\nName=XTerm\nName[de]=X-Terminal\nExec=xterm\n"
        "StartupWMClass=XTerm\n[Desktop Action new]\nName=New\nExec=other\n",
-       DesktopEntry{"t", "XTerm", "xterm", "XTerm"}},
+       DesktopEntry{"t", "XTerm", "xterm", "XTerm", {"xterm"}}},
       {"# comment\n[Desktop Entry]\nType=Application\nName = Editor \n"
        "Exec=env LANG=C GDK_BACKEND=x11 \"/opt/My Editor/bin/editor\" %F\n",
-       DesktopEntry{"t", "Editor", "editor", ""}},
+       DesktopEntry{"t",
+                    "Editor",
+                    "editor",
+                    "",
+                    {"env", "LANG=C", "GDK_BACKEND=x11", "/opt/My Editor/bin/editor", "%F"}}},
+      // String escapes are undone before Exec is split; an unclosed quote leaves no program.
+      {"[Desktop Action new]\nExec=wrong\n\n[Desktop Entry]\nType=Application\n"
+       "Name=Tab\\tbed\n# Exec=comment\nExec = edit\\s--flag %F \n[Other]\nExec=also-wrong\n",
+       DesktopEntry{"t", "Tab\tbed", "edit", "", {"edit", "--flag", "%F"}}},
+      {"[Desktop Entry]\nType=Application\nName=Broken\nExec=app \"unclosed\n", std::nullopt},
       {"[Desktop Entry]\nType=Link\nName=Site\nExec=x\n", std::nullopt},
       {"[Desktop Entry]\nType=Application\nName=Gone\nExec=x\nHidden=true\n", std::nullopt},
       {"[Desktop Entry]\nType=Application\nName=NoExec\n", std::nullopt},

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "linux/capture/desktop_entry.h"
 #include "linux/restore/launch_commands.h"
 #include "linux/restore/window_matching.h"
 #include "linux/restore/workspace_now.h"
@@ -36,14 +37,6 @@ TEST(ExecLine, WordsHonourQuotesAndFieldCodesTakeTheFiles) {
   }
   EXPECT_FALSE(execWords("app \"unclosed"));
   EXPECT_FALSE(execWords("   "));
-}
-
-TEST(ExecLine, TheDesktopEntryGroupsExecIsUnescaped) {
-  const std::string text =
-      "[Desktop Action new]\nExec=wrong\n\n[Desktop Entry]\nName=Editor\n# Exec=comment\n"
-      "Exec = edit\\s--flag %F \n[Other]\nExec=also-wrong\n";
-  EXPECT_EQ(desktopExecValue(text), "edit --flag %F");
-  EXPECT_EQ(desktopExecValue("[Desktop Entry]\nName=No program\n"), std::nullopt);
 }
 
 TEST(WindowMatching, TitlesClaimFirstThenTheRestGoFrontToBack) {
