@@ -1,5 +1,6 @@
-// HelperCommand: the closed set of power-tool command lines the daemon may run. A client can only
-// pick one of these; the variable parts are a flag and a HibernateMode. Plain value; any thread.
+// HelperCommand: the closed set of power-tool command lines the daemon may run, and the power
+// tool's reading of them. A client can only pick one of these; the variable parts are a flag and a
+// HibernateMode. Plain values and pure functions; any thread.
 #pragma once
 
 #include <string>
@@ -7,6 +8,7 @@
 #include <variant>
 #include <vector>
 
+#include "core/base/error.h"
 #include "helper/hibernate_mode.h"
 
 namespace brimwell {
@@ -45,5 +47,9 @@ inline constexpr std::string_view pmsetPath = "/usr/libexec/brimwell/pmset";
 
 // The command's argument list, without the program.
 std::vector<std::string> arguments(const HelperCommand& command);
+
+// The command whose argument list is `arguments`, values matched exactly: the inverse of
+// `arguments`. Any other command line fails with one sentence.
+Result<HelperCommand> parseHelperCommand(const std::vector<std::string>& arguments);
 
 }  // namespace brimwell

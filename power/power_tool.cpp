@@ -1,13 +1,14 @@
 #include "power/power_tool.h"
 
+#include "helper/helper_command.h"
+
 #include "power/pmset_report.h"
-#include "power/power_request.h"
 #include "power/power_settings_file.h"
 
 namespace brimwell {
 namespace {
 
-using namespace power_request;
+using namespace helper_command;
 
 class Run {
  public:
@@ -35,32 +36,18 @@ class Run {
 
   Result<std::string> operator()(const SetBatteryHibernateMode& request) {
     PowerSettings settings = loadPowerSettings(statePath_);
-    settings.battery.hibernateMode = request.mode;
+    settings.battery.hibernateMode = static_cast<int>(rawValue(request.mode));
     if (auto saved = savePowerSettings(statePath_, settings); !saved) {
       return Unexpected(std::move(saved).error());
     }
     return std::string();
   }
 
-  Result<std::string> operator()(const SetLowPowerMode& request) {
-    auto profile = machine_.profile();
-    if (!profile) return Unexpected(std::move(profile).error());
-    if (!*profile) {
-      return fail("This machine has no power profiles, so Low Power Mode can't be changed.");
-    }
-    PowerSettings settings = loadPowerSettings(statePath_);
-    settings.battery.lowPowerMode = request.on;
-    if (request.allSources) settings.ac.lowPowerMode = request.on;
-    if (auto saved = savePowerSettings(statePath_, settings); !saved) {
-      return Unexpected(std::move(saved).error());
-    }
-    const bool wanted = settings.of(machine_.powerSource()).lowPowerMode;
-    if (auto name = profileFor(**profile, wanted)) {
-      if (auto switched = machine_.switchProfile((*profile)->backend, *name); !switched) {
-        return Unexpected(std::move(switched).error());
-      }
-    }
-    return std::string();
+  Result<std::string> operator()(const SetAllLowPowerMode& request) {
+    return setLowPowerMode(request.on, true);
+  }
+  Result<std::string> operator()(const SetBatteryLowPowerMode& request) {
+    return setLowPowerMode(request.on, false);
   }
 
   Result<std::string> operator()(const SleepNow&) {
@@ -76,6 +63,28 @@ class Run {
   }
 
  private:
+  // On battery, and with `allSources` on the adapter too.
+  Result<std::string> setLowPowerMode(bool on, bool allSources) {
+    auto profile = machine_.profile();
+    if (!profile) return Unexpected(std::move(profile).error());
+    if (!*profile) {
+      return fail("This machine has no power profiles, so Low Power Mode can't be changed.");
+    }
+    PowerSettings settings = loadPowerSettings(statePath_);
+    settings.battery.lowPowerMode = on;
+    if (allSources) settings.ac.lowPowerMode = on;
+    if (auto saved = savePowerSettings(statePath_, settings); !saved) {
+      return Unexpected(std::move(saved).error());
+    }
+    const bool wanted = settings.of(machine_.powerSource()).lowPowerMode;
+    if (auto name = profileFor(**profile, wanted)) {
+      if (auto switched = machine_.switchProfile((*profile)->backend, *name); !switched) {
+        return Unexpected(std::move(switched).error());
+      }
+    }
+    return std::string();
+  }
+
   // Stored modes are always 0, 3 or 25: the state file's reader rejects any other.
   static SleepAction actionFor(const SourceSettings& settings) {
     return sleepActionFor(settings.hibernateMode).value_or(SleepAction::suspend);
@@ -89,7 +98,7 @@ class Run {
 
 ToolOutcome runPowerTool(const std::vector<std::string>& arguments, PowerMachine& machine,
                          const std::filesystem::path& statePath) {
-  auto request = parsePowerRequest(arguments);
+  auto request = parseHelperCommand(arguments);
   auto output = request ? std::visit(Run(machine, statePath), *request)
                         : Result<std::string>(Unexpected(std::move(request).error()));
   if (!output) return {1, "", output.error().message() + "\n"};
