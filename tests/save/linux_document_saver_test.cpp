@@ -15,12 +15,15 @@
 #include <thread>
 
 #include "linux/save/emacs_save.h"
+#include "tests/save/fixed_catalog.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
 
 namespace brimwell {
 namespace {
+
+using testing::FixedCatalog;
 
 using testing::TempDir;
 using Clock = std::chrono::steady_clock;
@@ -67,16 +70,6 @@ class EmacsDaemon {
  private:
   std::string socket_;
   pid_t pid_ = -1;
-};
-
-class FixedCatalog final : public DesktopCatalog {
- public:
-  explicit FixedCatalog(std::vector<DesktopEntry> entries) : entries_(std::move(entries)) {}
-  const std::vector<DesktopEntry>& entries() override { return entries_; }
-  std::optional<DesktopEntry> entryAt(const std::filesystem::path&) override { return {}; }
-
- private:
-  std::vector<DesktopEntry> entries_;
 };
 
 // Processes by pid: owner and executable.

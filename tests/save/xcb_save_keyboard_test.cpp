@@ -4,24 +4,17 @@
 #include <unistd.h>
 
 #include "linux/save/linux_document_saver.h"
+#include "tests/save/fixed_catalog.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/x_session.h"
 
 namespace brimwell {
 namespace {
 
+using testing::FixedCatalog;
+
 using testing::TempDir;
 using testing::XSession;
-
-class FixedCatalog final : public DesktopCatalog {
- public:
-  explicit FixedCatalog(std::vector<DesktopEntry> entries) : entries_(std::move(entries)) {}
-  const std::vector<DesktopEntry>& entries() override { return entries_; }
-  std::optional<DesktopEntry> entryAt(const std::filesystem::path&) override { return {}; }
-
- private:
-  std::vector<DesktopEntry> entries_;
-};
 
 // An xterm whose terminal reads raw bytes (no flow control, so Ctrl+S arrives as 0x13) and
 // writes the first one it gets to NAME.got, after marking NAME.ready.
