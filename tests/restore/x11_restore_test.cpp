@@ -227,6 +227,49 @@ TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
   EXPECT_EQ(directories(terminal(captureNow(), TerminalKind::tmux)).size(), 2u);
 }
 
+TEST(X11Restore, AClipboardOfSeveralTargetsComesBackInEachOfThem) {
+  XSession x;
+  ASSERT_TRUE(x.ready()) << x.error();
+  testing::TempDir dirs;
+  ::setenv("DISPLAY", x.display().c_str(), 1);
+  ::setenv("TMUX_TMPDIR", dirs.path().c_str(), 1);
+  // xterm takes the clipboard through its selection escape, in four encodings of the text.
+  const pid_t owner = x.launch(
+      {"xterm", "-xrm", "XTerm*disallowedWindowOps: 20,21,SetXprop", "-e", "sh", "-c",
+       "printf '\\033]52;c;%s\\007' \"$(printf 'caf\\303\\251' | base64)\"; exec sleep 600"});
+  Snapshot recorded;
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        recorded = captureNow();
+        return recorded.clipboard && !recorded.clipboard->items.empty();
+      },
+      10))
+      << "xterm never took the clipboard";
+  const auto item = recorded.clipboard->items.front();
+  ASSERT_GE(item.size(), 2u);
+  recorded.id = "20260301T140509.250Z";
+  const BrimwellPaths paths{dirs / "support", dirs / "rescued"};
+  ASSERT_TRUE(SnapshotStore(paths).save(recorded));
+  x.end(owner);  // the clipboard goes with its owner
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        return runChild({"xclip", "-o", "-selection", "clipboard"}, 5)->exitStatus != 0;
+      },
+      5));
+
+  const auto run = testing::runTool(
+      {"restore", recorded.id, "--support", (dirs / "support").string(), "--only", "clipboard"});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("  done     Restore the clipboard"), std::string::npos) << run.out;
+  for (const auto& [target, bytes] : item) {
+    const auto data = runChild({"xclip", "-o", "-selection", "clipboard", "-t", target}, 5);
+    ASSERT_TRUE(data && data->exitStatus == 0) << target;
+    EXPECT_EQ(data->out, std::string(bytes.begin(), bytes.end())) << target;
+  }
+  const std::string utf8 = "caf\xC3\xA9";
+  EXPECT_TRUE(item.at("UTF8_STRING") == ClipboardRecord::Bytes(utf8.begin(), utf8.end()));
+}
+
 TEST(X11Restore, PlacedWindowsAreMatchedByTitleAndGetTheirFramesAndStates) {
   XSession x;
   ASSERT_TRUE(x.ready()) << x.error();
