@@ -17,6 +17,7 @@
 #include "linux/capture/x11_clipboard_source.h"
 #include "linux/capture/xcb_window_source.h"
 #include "tests/cli/run_tool.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/x_session.h"
 
@@ -306,32 +307,13 @@ TEST(X11Capture, AFullScreenWindowAndTheOpenFileATitleNamesAreRecorded) {
   ASSERT_TRUE(logged->fileURL());
 }
 
-// The variables the tool reads, set for one test and put back afterwards.
-class ScopedEnvironment {
- public:
-  void set(const std::string& name, const std::string& value) {
-    const char* previous = std::getenv(name.c_str());
-    saved_.emplace_back(name, previous ? std::optional<std::string>(previous) : std::nullopt);
-    ::setenv(name.c_str(), value.c_str(), 1);
-  }
-  ~ScopedEnvironment() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
-      it->second ? ::setenv(it->first.c_str(), it->second->c_str(), 1)
-                 : ::unsetenv(it->first.c_str());
-    }
-  }
-
- private:
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
-
 TEST(CaptureCommand, TakesOneManualSnapshotOfThisDesktopAndPrintsItsSummary) {
   XSession x;
   ASSERT_TRUE(x.ready()) << x.error();
   TempDir dirs;
   std::filesystem::create_directories(dirs / "home");
   std::filesystem::create_directories(dirs / "tmux");
-  ScopedEnvironment environment;
+  testing::ScopedEnvironment environment;
   environment.set("DISPLAY", x.display());
   environment.set("HOME", (dirs / "home").string());  // no browser profiles of the user's
   environment.set("TMUX_TMPDIR", (dirs / "tmux").string());

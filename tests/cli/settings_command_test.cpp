@@ -8,6 +8,7 @@
 #include "core/storage/brimwell_json.h"
 #include "core/storage/brimwell_settings.h"
 #include "tests/cli/run_tool.h"
+#include "tests/support/scoped_environment.h"
 
 namespace brimwell {
 namespace {
@@ -51,11 +52,11 @@ TEST(SettingsCommandTest, PrintsTheSettingsInForceFromTheConfigurationDirectory)
   testing::TempDir config;
   std::filesystem::create_directories(config / "brimwell");
   std::ofstream(config / "brimwell/settings.json") << R"({"safeLandingEnabled":true,"cadence":3})";
-  const char* saved = std::getenv("XDG_CONFIG_HOME");
-  const std::string previous = saved ? saved : "";
-  ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
-  const auto run = testing::runTool({"settings"});
-  saved ? ::setenv("XDG_CONFIG_HOME", previous.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
+  const auto run = [&] {
+    testing::ScopedEnvironment environment;
+    environment.set("XDG_CONFIG_HOME", config.path().string());
+    return testing::runTool({"settings"});
+  }();
 
   EXPECT_EQ(run.status, 0);
   EXPECT_EQ(run.err, "The settings file " + (config / "brimwell/settings.json").string() +

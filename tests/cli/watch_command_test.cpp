@@ -8,6 +8,7 @@
 
 #include "core/journal/journal_store.h"
 #include "tests/cli/run_tool.h"
+#include "tests/support/scoped_environment.h"
 
 namespace brimwell {
 namespace {
@@ -15,6 +16,11 @@ namespace {
 // Starts `brimwell watch` on a fake battery, waits until it has told its first event, ends it
 // with `signal` and returns its exit status with what it printed.
 testing::ToolRun watchUntilSignal(const testing::TempDir& dir, int signal) {
+  // Nothing of the user's (settings, browser profiles, tmux server) takes part.
+  testing::ScopedEnvironment environment;
+  environment.set("HOME", dir.path().string());
+  environment.set("XDG_CONFIG_HOME", (dir / "config").string());
+  environment.set("TMUX_TMPDIR", dir.path().string());
   const std::string out = (dir / "out").string();
   const pid_t child = testing::startTool(
       {"watch", "--support", (dir / "support").string(), "--fake-battery", "15,battery,40"}, out,

@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <stdlib.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -20,6 +19,7 @@
 #include "linux/capture/x11_clipboard_source.h"
 #include "linux/capture/xcb_window_source.h"
 #include "tests/cli/run_tool.h"
+#include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/x_session.h"
 
@@ -96,9 +96,11 @@ TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
   const auto alpha = std::filesystem::canonical(dirs / "alpha").string();
   const auto beta = std::filesystem::canonical(dirs / "beta").string();
   // The tool and every client it starts see this display and a tmux server of the test's own.
-  ::setenv("DISPLAY", x.display().c_str(), 1);
-  ::setenv("TMUX_TMPDIR", (dirs / "tmux").c_str(), 1);
-  ::setenv("SHELL", "/bin/sh", 1);
+  testing::ScopedEnvironment environment;
+  environment.set("DISPLAY", x.display());
+  environment.set("TMUX_TMPDIR", (dirs / "tmux").string());
+  environment.set("SHELL", "/bin/sh");
+  environment.set("HOME", dirs.path().string());  // no desktop files or browsers of the user's
   TmuxServerGuard tmuxServer;
 
   // The desktop to record.
@@ -231,8 +233,10 @@ TEST(X11Restore, AClipboardOfSeveralTargetsComesBackInEachOfThem) {
   XSession x;
   ASSERT_TRUE(x.ready()) << x.error();
   testing::TempDir dirs;
-  ::setenv("DISPLAY", x.display().c_str(), 1);
-  ::setenv("TMUX_TMPDIR", dirs.path().c_str(), 1);
+  testing::ScopedEnvironment environment;
+  environment.set("DISPLAY", x.display());
+  environment.set("TMUX_TMPDIR", dirs.path().string());
+  environment.set("HOME", dirs.path().string());
   // xterm takes the clipboard through its selection escape, in four encodings of the text.
   const pid_t owner = x.launch(
       {"xterm", "-xrm", "XTerm*disallowedWindowOps: 20,21,SetXprop", "-e", "sh", "-c",
