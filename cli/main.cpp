@@ -26,8 +26,10 @@ std::string sentence(std::string text) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  CLI::App app("Brimwell's host tool: shows how the battery policy decides and what is stored.",
-               "brimwell");
+  CLI::App app(
+      "Brimwell keeps your work safe when the battery runs low: it watches the battery, "
+      "snapshots and restores your workspace, and shows what it has stored.",
+      "brimwell");
   app.require_subcommand(1);
   int status = 0;
   brimwell::cli::addPolicyCommand(app, status);
