@@ -40,7 +40,10 @@ long Backlight::level(double wanted) const {
 std::vector<Backlight> readBacklights(const std::filesystem::path& root) {
   std::vector<Backlight> found;
   std::error_code error;
-  for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
+  // Incremented through the error-code overload: a listing that fails ends instead of throwing.
+  for (std::filesystem::directory_iterator it(root, error), end; !error && it != end;
+       it.increment(error)) {
+    const auto& entry = *it;
     const auto brightness = readNumber(entry.path() / "brightness");
     const auto maximum = readNumber(entry.path() / "max_brightness");
     if (!brightness || !maximum || *maximum <= 0) continue;

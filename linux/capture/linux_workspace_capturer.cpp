@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <exception>
 #include <filesystem>
 #include <map>
 
@@ -154,7 +155,15 @@ void LinuxWorkspaceCapturer::capture(CaptureTrigger trigger,
   {
     std::lock_guard lock(mutex_);
     queue_.push_back([this, trigger, battery, excluding, includeClipboard, done = std::move(done)] {
-      done(captureNow(trigger, battery, excluding, includeClipboard));
+      // A capture that throws (out of memory, say) is never answered: the engine's watchdog
+      // reports it failed, and the worker and the process live on.
+      std::optional<Snapshot> snapshot;
+      try {
+        snapshot = captureNow(trigger, battery, excluding, includeClipboard);
+      } catch (const std::exception&) {
+        return;
+      }
+      done(std::move(*snapshot));
     });
   }
   wake_.notify_one();

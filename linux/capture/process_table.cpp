@@ -55,7 +55,11 @@ std::optional<ProcessEntry> parseProcStat(std::string_view stat) {
 std::vector<ProcessEntry> ProcProcessTable::processes() {
   std::vector<ProcessEntry> entries;
   std::error_code error;
-  for (const auto& item : std::filesystem::directory_iterator(root_, error)) {
+  // Incremented through the error-code overload: a listing that fails ends instead of throwing
+  // on the capture's thread.
+  for (std::filesystem::directory_iterator it(root_, error), end; !error && it != end;
+       it.increment(error)) {
+    const auto& item = *it;
     if (!parsePid(item.path().filename().string())) continue;
     const auto stat = readWhole(item.path() / "stat");
     struct stat owner {};
@@ -102,8 +106,9 @@ std::optional<std::string> ProcProcessTable::workingDirectory(int pid) {
 std::vector<std::string> ProcProcessTable::openFiles(int pid) {
   std::vector<std::string> files;
   std::error_code error;
-  for (const auto& fd :
-       std::filesystem::directory_iterator(root_ / std::to_string(pid) / "fd", error)) {
+  for (std::filesystem::directory_iterator it(root_ / std::to_string(pid) / "fd", error), end;
+       !error && it != end; it.increment(error)) {
+    const auto& fd = *it;
     const auto target = linkTarget(fd.path());
     if (!target || !target->starts_with('/')) continue;  // sockets, pipes, anonymous inodes
     struct stat file {};

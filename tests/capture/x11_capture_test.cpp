@@ -6,8 +6,11 @@
 
 #include <algorithm>
 #include <asio/io_context.hpp>
+#include <condition_variable>
 #include <cstdlib>
 #include <fstream>
+#include <mutex>
+#include <new>
 #include <set>
 
 #include "core/engine/manual_clock.h"
@@ -183,6 +186,45 @@ TEST(X11Capture, WithoutADisplayTheSessionsAppsComeFromProcWithoutWindows) {
   EXPECT_TRUE(xterm->windows.empty());
   EXPECT_EQ(terminal(snapshot, TerminalKind::xterm)->status, CaptureStatus::unsupported);
   EXPECT_FALSE(snapshot.clipboard);  // the clipboard can't be read either
+}
+
+// A process table that fails the first listing by throwing, as an allocation may.
+class ThrowingOnceProcesses final : public ProcessTable {
+ public:
+  std::vector<ProcessEntry> processes() override {
+    if (thrown_++ == 0) throw std::bad_alloc();
+    return {};
+  }
+  std::optional<std::string> executable(int) override { return {}; }
+  std::optional<std::string> environmentValue(int, std::string_view) override { return {}; }
+  std::optional<std::string> workingDirectory(int) override { return {}; }
+  std::vector<std::string> openFiles(int) override { return {}; }
+
+ private:
+  int thrown_ = 0;
+};
+
+TEST(LinuxWorkspaceCapturer, ACaptureThatThrowsGoesUnansweredAndTheNextIsServed) {
+  asio::io_context context;
+  ManualClock clock(context, std::chrono::system_clock::now());
+  FixedMachine machine;
+  LinuxCaptureSources sources;
+  sources.processes = std::make_unique<ThrowingOnceProcesses>();
+  sources.desktopFiles = std::make_unique<FileDesktopCatalog>(std::vector<std::filesystem::path>{});
+  LinuxWorkspaceCapturer capturer(std::move(sources), clock, machine);
+  std::mutex lock;
+  std::condition_variable answered;
+  std::vector<CaptureTrigger> answers;
+  for (const auto trigger : {CaptureTrigger::watch, CaptureTrigger::manual}) {
+    capturer.capture(trigger, std::nullopt, {}, false, [&](Snapshot snapshot) {
+      std::lock_guard guard(lock);
+      answers.push_back(snapshot.meta.trigger);
+      answered.notify_all();
+    });
+  }
+  std::unique_lock guard(lock);
+  ASSERT_TRUE(answered.wait_for(guard, std::chrono::seconds(5), [&] { return !answers.empty(); }));
+  EXPECT_EQ(answers, std::vector<CaptureTrigger>{CaptureTrigger::manual});
 }
 
 TEST(X11Clipboard, LargeContentsComeIncrementallyUnderTheCeilingAndASilentOwnerIsBounded) {
