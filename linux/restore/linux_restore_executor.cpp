@@ -4,6 +4,7 @@
 #include <cctype>
 #include <chrono>
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -496,7 +497,14 @@ RestoreReport LinuxRestoreExecutor::executeNow(const RestorePlan& plan,
   for (int i = 0; i < total; ++i) {
     const RestoreStep& step = plan.steps[static_cast<std::size_t>(i)];
     if (progress) progress({i, total, describeStep(step)});
-    report.results.push_back({step, steps.run(step)});
+    // A step that throws (out of memory, say) fails alone; the plan goes on.
+    RestoreStepOutcome outcome = RestoreStepOutcome::done();
+    try {
+      outcome = steps.run(step);
+    } catch (const std::exception&) {
+      outcome = RestoreStepOutcome::failed("This step stopped with an internal error.");
+    }
+    report.results.push_back({step, std::move(outcome)});
   }
   if (progress) progress({total, total, ""});
   return report;

@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <map>
+#include <new>
 
 #include "tests/support/temp_dir.h"
 
@@ -27,6 +28,7 @@ class FakePrograms final : public Programs {
   explicit FakePrograms(World& world) : w_(world) {}
   Result<pid_t> start(const std::vector<std::string>& argv, const std::string& directory) override {
     if (argv.front().rfind("/missing/", 0) == 0) return failPosix(ENOENT);
+    if (argv.front().rfind("/throws/", 0) == 0) throw std::bad_alloc();
     const pid_t pid = w_.next++;
     w_.started[pid] = argv;
     w_.directories[pid] = directory;
@@ -110,13 +112,15 @@ TEST(RestoreExecutor, AFailedStepDoesNotStopThePlanAndEveryStepIsReported) {
   const std::string folder = dir.path().string();
   const Rect frame{10, 20, 300, 200};
   const AppRecord missing{.path = "/missing/editor", .name = "Editor"};
+  const AppRecord throwing{.path = "/throws/player", .name = "Player"};
   const AppRecord viewer{.path = "/usr/bin/viewer",
                          .name = "Viewer",
                          .windows = {{.title = "two", .frame = frame, .isMinimized = true}}};
   ClipboardRecord clipboard({{{"UTF8_STRING", {'h', 'i'}}}});
   RestorePlan plan{
       "20260301T140509.250Z",
-      {RestoreStep::launchApp(missing), RestoreStep::launchApp(viewer),
+      {RestoreStep::launchApp(missing), RestoreStep::launchApp(throwing),
+       RestoreStep::launchApp(viewer),
        RestoreStep::openTerminalWindow(TerminalKind::xterm,
                                        {.bounds = Rect{5, 6, 400, 300}, .tabs = {{folder, "t"}}}),
        RestoreStep::openTerminalWindow(TerminalKind::xterm, {.tabs = {{folder + "/gone", "t"}}}),
@@ -131,6 +135,7 @@ TEST(RestoreExecutor, AFailedStepDoesNotStopThePlanAndEveryStepIsReported) {
   EXPECT_EQ(report.snapshotID, plan.snapshotID);
   const std::vector<RestoreStepOutcome> expected = {
       RestoreStepOutcome::failed("Editor can't be started: no such file or directory."),
+      RestoreStepOutcome::failed("This step stopped with an internal error."),
       RestoreStepOutcome::done(),
       RestoreStepOutcome::done(),
       RestoreStepOutcome::failed("The directory " + folder + "/gone no longer exists."),
@@ -151,8 +156,8 @@ TEST(RestoreExecutor, AFailedStepDoesNotStopThePlanAndEveryStepIsReported) {
   EXPECT_EQ(world.placed[1000], frame);
   EXPECT_EQ(world.states[1000], std::make_pair(true, false));
   ASSERT_EQ(progress.size(), plan.steps.size() + 1);
-  EXPECT_EQ(progress.front(), (RestoreProgress{0, 6, "Launch Editor"}));
-  EXPECT_EQ(progress.back(), (RestoreProgress{6, 6, ""}));
+  EXPECT_EQ(progress.front(), (RestoreProgress{0, 7, "Launch Editor"}));
+  EXPECT_EQ(progress.back(), (RestoreProgress{7, 7, ""}));
 }
 
 }  // namespace
