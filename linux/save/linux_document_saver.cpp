@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -81,7 +82,16 @@ class PassWorker {
         if (state_->abandoned) return;
         state_->asking = true;
       }
-      auto output = ask(plan);
+      SavePassOutput output;
+      try {
+        output = ask(plan);
+      } catch (const std::exception&) {
+        // Out of memory, say: this application's result says so, and the pass goes on.
+        output.results = {{.bundleID = plan.app.bundleID,
+                           .appName = plan.app.name,
+                           .outcome = SaverOutcome::failed,
+                           .detail = "Asking it to save stopped with an internal error."}};
+      }
       std::lock_guard lock(state_->mutex);
       if (state_->abandoned) return;
       auto& into = state_->output;
@@ -165,7 +175,13 @@ SavePassOutput runPass(SaveTools tools, SaverBudget budget, const std::filesyste
   auto worker = std::make_shared<PassWorker>(std::move(tools), state, folder, commandS, excluding,
                                              budget.emacs);
   // Detached: a call that hangs past every bound keeps only its own thread and tools.
-  std::thread([worker] { worker->run(); }).detach();
+  // One that throws while listing the applications leaves the pass to answer at its budget.
+  std::thread([worker] {
+    try {
+      worker->run();
+    } catch (const std::exception&) {
+    }
+  }).detach();
   std::unique_lock lock(state->mutex);
   state->changed.wait_for(lock, std::chrono::duration<double>(budget.pass),
                           [&] { return state->finished; });

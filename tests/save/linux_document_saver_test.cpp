@@ -12,6 +12,7 @@
 #include <chrono>
 #include <map>
 #include <mutex>
+#include <new>
 #include <thread>
 
 #include "linux/save/emacs_save.h"
@@ -113,13 +114,17 @@ struct KeyLog {
 class ScriptedKeyboard final : public SaveKeyboard {
  public:
   ScriptedKeyboard(Result<std::vector<ClientWindow>> windows, std::shared_ptr<KeyLog> log,
-                   std::uint32_t hangsOn = 0)
-      : windows_(std::move(windows)), log_(std::move(log)), hangsOn_(hangsOn) {}
+                   std::uint32_t hangsOn = 0, std::uint32_t throwsOn = 0)
+      : windows_(std::move(windows)),
+        log_(std::move(log)),
+        hangsOn_(hangsOn),
+        throwsOn_(throwsOn) {}
   Result<std::vector<ClientWindow>> windows() override { return windows_; }
   std::optional<std::uint32_t> activeWindow() override { return 99; }
   Status activate(std::uint32_t window) override {
     log_->add("activate " + std::to_string(window));
     if (window == hangsOn_) std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    if (window == throwsOn_) throw std::bad_alloc();
     return {};
   }
   Status pressControlS() override {
@@ -131,6 +136,7 @@ class ScriptedKeyboard final : public SaveKeyboard {
   Result<std::vector<ClientWindow>> windows_;
   std::shared_ptr<KeyLog> log_;
   std::uint32_t hangsOn_;
+  std::uint32_t throwsOn_;
 };
 
 const std::vector<DesktopEntry> kEntries = {
@@ -142,13 +148,14 @@ std::function<SaveTools()> toolsWith(std::shared_ptr<KeyLog> log,
                                      Result<std::vector<ClientWindow>> windows,
                                      std::string emacsSocket,
                                      std::map<int, std::pair<uid_t, std::string>> processes,
-                                     std::uint32_t hangsOn = 0) {
+                                     std::uint32_t hangsOn = 0, std::uint32_t throwsOn = 0) {
   return [=] {
-    return SaveTools{.keyboard = std::make_unique<ScriptedKeyboard>(windows, log, hangsOn),
-                     .emacs = std::make_unique<EmacsClientServer>(emacsSocket),
-                     .processes = std::make_unique<FixedProcesses>(processes),
-                     .desktopFiles = std::make_unique<FixedCatalog>(kEntries),
-                     .user = ::getuid()};
+    return SaveTools{
+        .keyboard = std::make_unique<ScriptedKeyboard>(windows, log, hangsOn, throwsOn),
+        .emacs = std::make_unique<EmacsClientServer>(emacsSocket),
+        .processes = std::make_unique<FixedProcesses>(processes),
+        .desktopFiles = std::make_unique<FixedCatalog>(kEntries),
+        .user = ::getuid()};
   };
 }
 
@@ -264,6 +271,20 @@ TEST(LinuxDocumentSaver, AHungApplicationCostsOnlyItsOwnResult) {
   EXPECT_EQ(output.results[2].detail, "Brimwell ran out of time before asking it to save.");
   std::this_thread::sleep_for(std::chrono::milliseconds(1800));
   EXPECT_EQ(stuck->all(), (std::vector<std::string>{"activate 11"}));
+
+  // An application whose asking throws costs only its own result too.
+  const auto broken = std::make_shared<KeyLog>();
+  LinuxDocumentSaver throwing(toolsWith(broken, windows, (dir / "none").string(), processes, 0, 11),
+                              {.pass = 5});
+  output = throwing.saveNow(dir / "rescue", {"org.example.writer"}, {});
+  ASSERT_EQ(output.results.size(), 4u);
+  EXPECT_EQ(output.results[1],
+            (SaverResult{.bundleID = "org.example.writer",
+                         .appName = "Writer",
+                         .outcome = SaverOutcome::failed,
+                         .detail = "Asking it to save stopped with an internal error."}));
+  EXPECT_EQ(output.results[2].bundleID, "org.example.notes");
+  EXPECT_EQ(output.results[3].bundleID, "org.example.secret");
 }
 
 }  // namespace
