@@ -78,13 +78,12 @@ int runWatch(const WatchOptions& options) {
     battery = std::make_shared<SysfsBatteryMonitor>(options.sysfs);
   }
   DesktopServices desktop(context);
+  auto capturer =
+      std::make_shared<LinuxWorkspaceCapturer>(LinuxCaptureSources::forSession(), *clock, *machine);
   auto engine = std::make_shared<BrimwellEngine>(
       context,
-      BrimwellEngine::Collaborators{battery,
-                                    std::make_shared<LinuxWorkspaceCapturer>(
-                                        LinuxCaptureSources::forSession(), *clock, *machine),
-                                    std::make_shared<LinuxDocumentSaver>(), desktop.powerSaver,
-                                    desktop.helper, machine},
+      BrimwellEngine::Collaborators{battery, capturer, std::make_shared<LinuxDocumentSaver>(),
+                                    desktop.powerSaver, desktop.helper, machine},
       std::make_shared<SnapshotStore>(*paths), std::make_shared<JournalStore>(*paths), *paths,
       [&settings] { return settings.current().settings; }, "1.0", clock, desktop.activity);
   std::optional<EngineState> seen;
@@ -121,6 +120,9 @@ int runWatch(const WatchOptions& options) {
                  {"boot", machine->bootSessionUUID()},
                  {"model", machine->hostModel()}});
   context.run();
+  // A capture still running answers into the context, which goes away with this function: wait
+  // for it here, and close the engine to answers that come later still (a save pass, say).
+  capturer->shutdown();
   engine->finishBackgroundWork();
   engine.reset();
   return 0;

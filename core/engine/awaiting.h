@@ -1,6 +1,7 @@
 // Bridges from callback-style collaborators to the engine's coroutines: a coroutine suspends
 // until a completion is called (once, on any thread) and always resumes on the engine's own
-// io_context, never inside the completion.
+// io_context, never inside the completion. Completions reach the context through a gate the engine
+// closes before its context goes away, so a collaborator that answers late answers no one.
 #pragma once
 
 #include <asio/async_result.hpp>
@@ -13,18 +14,53 @@
 #include <mutex>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace brimwell {
 
+// The way into the engine's io_context for completions from any thread, until it is closed. What
+// arrives after that is kept, never run and never destroyed: destroying a coroutine's handler hands
+// the coroutine back to its context to be torn down, and that context may be gone by then.
+class CompletionGate {
+ public:
+  explicit CompletionGate(asio::io_context& context) : context_(&context) {}
+  CompletionGate(const CompletionGate&) = delete;
+  CompletionGate& operator=(const CompletionGate&) = delete;
+  // The late handlers stay alive to the end of the process.
+  ~CompletionGate() {
+    static std::mutex lock;
+    static auto* const forever = new std::vector<std::shared_ptr<void>>();
+    std::lock_guard guard(lock);
+    forever->insert(forever->end(), kept_.begin(), kept_.end());
+  }
+
+  template <class Handler>
+  void post(Handler handler) {
+    std::lock_guard guard(lock_);
+    if (context_ != nullptr) return asio::post(*context_, std::move(handler));
+    kept_.push_back(std::make_shared<Handler>(std::move(handler)));
+  }
+  // After this returns no handler reaches the context any more.
+  void close() {
+    std::lock_guard guard(lock_);
+    context_ = nullptr;
+  }
+
+ private:
+  std::mutex lock_;
+  asio::io_context* context_;
+  std::vector<std::shared_ptr<void>> kept_;
+};
+
 // Calls `start` with a completion taking a T; the awaiting coroutine resumes with that T.
 template <class T, class Start>
-asio::awaitable<T> awaitCompletion(asio::io_context& context, Start start) {
+asio::awaitable<T> awaitCompletion(const std::shared_ptr<CompletionGate>& gate, Start start) {
   return asio::async_initiate<const asio::use_awaitable_t<>&, void(T)>(
-      [&context, start = std::move(start)](auto handler) mutable {
+      [gate, start = std::move(start)](auto handler) mutable {
         using Handler = decltype(handler);
         auto slot = std::make_shared<std::optional<Handler>>(std::move(handler));
-        std::function<void(T)> done = [&context, slot](T value) {
-          asio::post(context, [slot, value = std::move(value)]() mutable {
+        std::function<void(T)> done = [gate, slot](T value) {
+          gate->post([slot, value = std::move(value)]() mutable {
             if (!slot->has_value()) return;
             Handler resume = std::move(**slot);
             slot->reset();
@@ -38,13 +74,13 @@ asio::awaitable<T> awaitCompletion(asio::io_context& context, Start start) {
 
 // The same for completions without a value.
 template <class Start>
-asio::awaitable<void> awaitCompletion(asio::io_context& context, Start start) {
+asio::awaitable<void> awaitCompletion(const std::shared_ptr<CompletionGate>& gate, Start start) {
   return asio::async_initiate<const asio::use_awaitable_t<>&, void()>(
-      [&context, start = std::move(start)](auto handler) mutable {
+      [gate, start = std::move(start)](auto handler) mutable {
         using Handler = decltype(handler);
         auto slot = std::make_shared<std::optional<Handler>>(std::move(handler));
-        std::function<void()> done = [&context, slot] {
-          asio::post(context, [slot]() mutable {
+        std::function<void()> done = [gate, slot] {
+          gate->post([slot]() mutable {
             if (!slot->has_value()) return;
             Handler resume = std::move(**slot);
             slot->reset();

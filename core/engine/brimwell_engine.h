@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/engine/activity.h"
+#include "core/engine/awaiting.h"
 #include "core/engine/collaborators.h"
 #include "core/engine/engine_clock.h"
 #include "core/engine/engine_state.h"
@@ -114,8 +115,10 @@ class BrimwellEngine : public std::enable_shared_from_this<BrimwellEngine> {
   ShutdownVerdict start();
   void stop();
   // Blocks until the snapshot write under way, if any, has finished; no background work runs
-  // afterwards. For the host, after stop() and before it ends the process: a write still running
-  // while the process's statics are torn down would crash it.
+  // afterwards, and no collaborator's late answer reaches the io_context any more. For the host,
+  // after stop() and before it destroys the context or ends the process: a write still running
+  // while the process's statics are torn down, or an answer posted into a destroyed context,
+  // would crash it.
   void finishBackgroundWork();
   void markCleanExit(ExitReason reason = ExitReason::quit);
   void systemWillSleep();
@@ -251,6 +254,8 @@ class BrimwellEngine : public std::enable_shared_from_this<BrimwellEngine> {
   std::optional<SnapshotSummary> summary(const std::string& id);
 
   asio::io_context& context_;
+  // Collaborators' completions come in through it; closed once the context stops being served.
+  std::shared_ptr<CompletionGate> gate_ = std::make_shared<CompletionGate>(context_);
   Collaborators collaborators_;
   std::shared_ptr<SnapshotStore> snapshots_;
   std::shared_ptr<JournalStore> journal_;

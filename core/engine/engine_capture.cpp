@@ -42,7 +42,7 @@ asio::awaitable<WatchdogOutcome<T>> BrimwellEngine::withWatchdog(
   auto once = std::make_shared<ResumeOnce<Outcome>>();
   std::shared_ptr<Cancellable> timer;
   Outcome outcome =
-      co_await awaitCompletion<Outcome>(context_, [&](std::function<void(Outcome)> resume) {
+      co_await awaitCompletion<Outcome>(gate_, [&](std::function<void(Outcome)> resume) {
         once->set(std::move(resume));
         timer = clock_->scheduleAwake(timeout, [once] { once->resume(Outcome::timedOut()); });
         if (abandonable) abandonLightCapture_ = [once] { once->resume(Outcome::abandoned()); };
@@ -149,7 +149,7 @@ asio::awaitable<Expected<void, SnapshotSaveError>> BrimwellEngine::persist(
     const Snapshot& snapshot, std::set<std::string> keeping) {
   const Date now = clock_->now();
   co_return co_await awaitCompletion<Expected<void, SnapshotSaveError>>(
-      context_, [&](std::function<void(Expected<void, SnapshotSaveError>)> done) {
+      gate_, [&](std::function<void(Expected<void, SnapshotSaveError>)> done) {
         runInBackground([store = snapshots_, snapshot, keeping = std::move(keeping), now,
                          done = std::move(done)] {
           auto saved = store->save(snapshot);

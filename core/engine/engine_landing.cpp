@@ -63,21 +63,21 @@ asio::awaitable<void> BrimwellEngine::runSafeLanding(const BrimwellSettings& set
 
   if (!safeLandingStillWanted()) co_return;
   const HelperState helperState = co_await awaitCompletion<HelperState>(
-      context_, [&](auto done) { helper.state(std::move(done)); });
+      gate_, [&](auto done) { helper.state(std::move(done)); });
   updateState([&](EngineState& s) { s.helper = helperState; });
   if (!std::holds_alternative<helper_state::Ready>(helperState) || !safeLandingStillWanted()) {
     co_return;
   }
 
   const std::optional<bool> sleepDisabled = co_await awaitCompletion<std::optional<bool>>(
-      context_, [&](auto done) { helper.sleepDisabled(std::move(done)); });
+      gate_, [&](auto done) { helper.sleepDisabled(std::move(done)); });
   if (sleepDisabled == true) {
     emit(engine_event::SafeLandingFailed{sleepDisabledMessage});
     co_return;
   }
 
   const Result<std::int64_t> mode = co_await awaitCompletion<Result<std::int64_t>>(
-      context_, [&](auto done) { helper.batteryHibernateMode(std::move(done)); });
+      gate_, [&](auto done) { helper.batteryHibernateMode(std::move(done)); });
   if (!mode) {
     emit(engine_event::SafeLandingFailed{unreadableModeMessage});
     co_return;
@@ -93,7 +93,7 @@ asio::awaitable<void> BrimwellEngine::runSafeLanding(const BrimwellSettings& set
     record.previousHibernateMode = static_cast<int>(*mode);
     hold(record);
     const Status begun = co_await awaitCompletion<Status>(
-        context_, [&](auto done) { helper.beginSafeLanding(std::move(done)); });
+        gate_, [&](auto done) { helper.beginSafeLanding(std::move(done)); });
     if (!begun) {
       emit(engine_event::SafeLandingFailed{modeNotAcceptedMessage});
       enqueueOnce({Job::EndSafeLanding{}});
@@ -104,8 +104,8 @@ asio::awaitable<void> BrimwellEngine::runSafeLanding(const BrimwellSettings& set
   // No longer wanted: the changed mode stays held and is put back by the usual triggers.
   if (!safeLandingStillWanted()) co_return;
   emit(engine_event::SafeLandingStarting{});
-  const Status slept = co_await awaitCompletion<Status>(
-      context_, [&](auto done) { helper.sleepNow(std::move(done)); });
+  const Status slept =
+      co_await awaitCompletion<Status>(gate_, [&](auto done) { helper.sleepNow(std::move(done)); });
   if (!slept) {
     emit(engine_event::SafeLandingFailed{sleepNotStartedMessage});
     if (heldRecord_ && heldRecord_->previousHibernateMode) enqueueOnce({Job::EndSafeLanding{}});

@@ -30,9 +30,15 @@ BrimwellEngine::BrimwellEngine(asio::io_context& context, Collaborators collabor
   };
 }
 
-BrimwellEngine::~BrimwellEngine() { background_.join(); }
+BrimwellEngine::~BrimwellEngine() {
+  background_.join();
+  gate_->close();
+}
 
-void BrimwellEngine::finishBackgroundWork() { background_.join(); }
+void BrimwellEngine::finishBackgroundWork() {
+  background_.join();
+  gate_->close();
+}
 
 void BrimwellEngine::publish(EngineState next) {
   if (next == state_) return;
@@ -283,7 +289,7 @@ asio::awaitable<void> BrimwellEngine::run(Job job) {
 asio::awaitable<void> BrimwellEngine::runEndSafeLanding() {
   if (!heldRecord_ || !heldRecord_->previousHibernateMode) co_return;
   const Status ended = co_await awaitCompletion<Status>(
-      context_, [this](auto done) { collaborators_.helper->endSafeLanding(std::move(done)); });
+      gate_, [this](auto done) { collaborators_.helper->endSafeLanding(std::move(done)); });
   // On failure the record stays as it is; the next wake queues the job again.
   if (!ended || !heldRecord_) co_return;
   PowerSaverRecord remaining = *heldRecord_;

@@ -24,7 +24,7 @@ void BrimwellEngine::hold(std::optional<PowerSaverRecord> record) {
 
 asio::awaitable<void> BrimwellEngine::applyPowerSaving(const BrimwellSettings& settings) {
   const PowerSaverRecord applied = co_await awaitCompletion<PowerSaverRecord>(
-      context_, [&](std::function<void(PowerSaverRecord)> done) {
+      gate_, [&](std::function<void(PowerSaverRecord)> done) {
         collaborators_.powerSaver->apply(settings, std::move(done));
       });
   PowerSaverRecord record{applied.turnedOnLowPowerMode, applied.previousBrightness,
@@ -40,13 +40,13 @@ asio::awaitable<void> BrimwellEngine::runRelease() {
   cancelTimer(undoRetry_);
   const PowerSaverRecord held = *heldRecord_;
   PowerSaverRecord remaining = co_await awaitCompletion<PowerSaverRecord>(
-      context_, [&](std::function<void(PowerSaverRecord)> done) {
+      gate_, [&](std::function<void(PowerSaverRecord)> done) {
         collaborators_.powerSaver->undo(held, std::move(done));
       });
   remaining.previousHibernateMode.reset();
   if (held.previousHibernateMode) {
     const Status ended = co_await awaitCompletion<Status>(
-        context_, [this](auto done) { collaborators_.helper->endSafeLanding(std::move(done)); });
+        gate_, [this](auto done) { collaborators_.helper->endSafeLanding(std::move(done)); });
     if (!ended) remaining.previousHibernateMode = held.previousHibernateMode;
   }
   hold(remaining.isEmpty() ? std::nullopt : std::optional(remaining));

@@ -125,13 +125,17 @@ LinuxWorkspaceCapturer::LinuxWorkspaceCapturer(LinuxCaptureSources sources,
   worker_ = std::thread([this] { work(); });
 }
 
-LinuxWorkspaceCapturer::~LinuxWorkspaceCapturer() {
+LinuxWorkspaceCapturer::~LinuxWorkspaceCapturer() { shutdown(); }
+
+void LinuxWorkspaceCapturer::shutdown() {
+  std::deque<std::function<void()>> dropped;
   {
     std::lock_guard lock(mutex_);
     stopping_ = true;
+    dropped.swap(queue_);
   }
   wake_.notify_all();
-  worker_.join();
+  if (worker_.joinable()) worker_.join();
 }
 
 void LinuxWorkspaceCapturer::work() {
@@ -154,6 +158,7 @@ void LinuxWorkspaceCapturer::capture(CaptureTrigger trigger,
                                      std::function<void(Snapshot)> done) {
   {
     std::lock_guard lock(mutex_);
+    if (stopping_) return;
     queue_.push_back([this, trigger, battery, excluding, includeClipboard, done = std::move(done)] {
       // A capture that throws (out of memory, say) is never answered: the engine's watchdog
       // reports it failed, and the worker and the process live on.

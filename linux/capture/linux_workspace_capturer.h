@@ -44,6 +44,9 @@ class LinuxWorkspaceCapturer final : public WorkspaceCapturing {
                          SystemInfoProviding& machine);
   // Waits for the capture in progress, if any; captures still queued are not run.
   ~LinuxWorkspaceCapturer() override;
+  // The same, now: after it returns no capture runs and no completion is called, so the host
+  // can end the io_context those completions answer into. Later captures are never answered.
+  void shutdown();
   LinuxWorkspaceCapturer(const LinuxWorkspaceCapturer&) = delete;
   LinuxWorkspaceCapturer& operator=(const LinuxWorkspaceCapturer&) = delete;
 

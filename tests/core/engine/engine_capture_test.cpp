@@ -48,6 +48,25 @@ TEST(EngineCaptureTest, AStoppedEngineAnswersCaptureRequestsWithNothing) {
   EXPECT_EQ(summary->trigger, CaptureTrigger::manual);
 }
 
+// After the host has finished the engine, a capture that answers late (its worker was still
+// busy) must not reach the io_context, which the host is about to destroy.
+TEST(EngineCaptureTest, AnAnswerAfterTheHostFinishedTheEngineReachesNothing) {
+  EngineHarness h;
+  h.start();
+  h.capturer->hold = true;
+  bool answered = false;
+  h.engine->captureNow([&](std::optional<SnapshotSummary>) { answered = true; });
+  h.poll();
+  ASSERT_EQ(h.capturer->held.size(), 1u);
+  h.engine->stop();
+  h.poll();
+  h.engine->finishBackgroundWork();
+  ASSERT_EQ(h.context.poll(), 0u);
+  h.capturer->completeHeld();
+  EXPECT_EQ(h.context.poll(), 0u);
+  EXPECT_FALSE(answered);
+}
+
 TEST(EngineCaptureTest, TheWatchdogCountsAwakeTimeOnlyAndDropsALateResult) {
   EngineHarness h;
   h.settings.protectAgainstCrashes = false;  // no cadence captures while this one hangs
