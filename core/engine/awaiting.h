@@ -26,19 +26,12 @@ class CompletionGate {
   explicit CompletionGate(asio::io_context& context) : context_(&context) {}
   CompletionGate(const CompletionGate&) = delete;
   CompletionGate& operator=(const CompletionGate&) = delete;
-  // The late handlers stay alive to the end of the process.
-  ~CompletionGate() {
-    static std::mutex lock;
-    static auto* const forever = new std::vector<std::shared_ptr<void>>();
-    std::lock_guard guard(lock);
-    forever->insert(forever->end(), kept_.begin(), kept_.end());
-  }
 
   template <class Handler>
   void post(Handler handler) {
     std::lock_guard guard(lock_);
     if (context_ != nullptr) return asio::post(*context_, std::move(handler));
-    kept_.push_back(std::make_shared<Handler>(std::move(handler)));
+    keepForever(std::make_shared<Handler>(std::move(handler)));
   }
   // After this returns no handler reaches the context any more.
   void close() {
@@ -47,9 +40,16 @@ class CompletionGate {
   }
 
  private:
+  // Late handlers stay alive, reachable, to the end of the process.
+  static void keepForever(std::shared_ptr<void> handler) {
+    static std::mutex lock;
+    static auto* const kept = new std::vector<std::shared_ptr<void>>();
+    std::lock_guard guard(lock);
+    kept->push_back(std::move(handler));
+  }
+
   std::mutex lock_;
   asio::io_context* context_;
-  std::vector<std::shared_ptr<void>> kept_;
 };
 
 // Calls `start` with a completion taking a T; the awaiting coroutine resumes with that T.
