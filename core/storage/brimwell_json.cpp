@@ -129,6 +129,11 @@ std::string dump(const Json& json) {
 }
 
 Result<Json> parseTree(std::string_view text) {
+  // The parser takes a NUL byte for the end of the text, so anything behind one would go unread.
+  // JSON holds no raw NUL anywhere (inside strings it is escaped), so one is always an error.
+  if (const std::size_t nul = text.find('\0'); nul != std::string_view::npos) {
+    return fail("The data isn't valid JSON (at byte " + std::to_string(nul + 1) + ").");
+  }
   try {
     return Json::parse(text);
   } catch (const Json::parse_error& error) {

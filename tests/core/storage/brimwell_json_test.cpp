@@ -132,6 +132,20 @@ TEST(BrimwellJSONTest, DecodingFailsWithOneSentence) {
     ASSERT_FALSE(result) << c.text;
     EXPECT_EQ(result.error().message(), c.message) << c.text;
   }
+  // The parser stops at a NUL byte; what follows one must not go unread.
+  using namespace std::string_view_literals;
+  for (const std::string_view text : {R"({"zPath":"a","when":"1970-01-01T00:00:00Z","values":[]})"
+                                      "\0garbage"sv,
+                                      R"({"zPath":"a","when":"1970-01-01T00:00:00Z","values":[]})"
+                                      "\0"sv,
+                                      R"({"zPath":"a)"
+                                      "\0"
+                                      R"(b","when":"1970-01-01T00:00:00Z","values":[]})"sv}) {
+    auto result = BrimwellJSON::decode<Sample>(text);
+    ASSERT_FALSE(result) << text;
+    EXPECT_EQ(result.error().message(),
+              "The data isn't valid JSON (at byte " + std::to_string(text.find('\0') + 1) + ").");
+  }
   // An optional key holding null reads as absent.
   auto withNull = BrimwellJSON::decode<Sample>(
       R"({"zPath":"a","count":null,"when":"1970-01-01T00:00:00Z","values":[]})");
