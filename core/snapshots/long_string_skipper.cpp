@@ -49,8 +49,13 @@ std::size_t LongStringSkipper::scan(char* text, std::size_t from, std::size_t en
       leavingOut_ = shortened_ = true;
       at = content;  // everything scanned so far goes too
     }
+    if (!leavingOut_ && quote < end && quote - content == markerSize &&
+        std::memcmp(text + content, marker, markerSize) == 0) {
+      faithful_ = false;  // the file's own "\_" would pass for a left-out string
+      break;
+    }
     if (leavingOut_) {
-      if (!AsciiText::isPrintable({text + at, quote - at})) {
+      if (!AsciiText::needsNoJsonEscape({text + at, quote - at})) {
         faithful_ = false;
         break;
       }

@@ -26,8 +26,10 @@ class LongStringSkipper {
   // True once any content was left out.
   bool shortened() const { return shortened_; }
   // False once a left-out string held a byte outside printable ASCII (a control character, which
-  // a JSON parser rejects, or part of a multibyte sequence, which it validates): the shortened
-  // text no longer fails wherever the whole would, so it must not be parsed in its place.
+  // a JSON parser rejects, or part of a multibyte sequence, which it validates) or a backslash
+  // (an escape, which it checks), or once a kept string's content was the marker itself: the
+  // shortened text no longer fails wherever the whole would, so it must not be parsed in its
+  // place. While it is true, every marker in the text stands for valid string content.
   bool faithful() const { return faithful_; }
 
  private:

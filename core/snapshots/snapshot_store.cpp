@@ -216,7 +216,7 @@ std::optional<SnapshotSummary> SnapshotStore::summary(const Listed& listed) {
   // probe fails on the shortened text is the whole file read, so the failure is the file's own.
   auto bytes = FileBytes::readSkippingLongStrings(fileOf(listed.id), kLongString);
   if (!bytes) return std::nullopt;
-  auto probe = SummaryProbe::decode(bytes->view(), bytes->allocated);
+  auto probe = SummaryProbe::decode(bytes->view(), bytes->allocated, bytes->shortened);
   if (!probe && bytes->shortened) {
     bytes = FileBytes::read(fileOf(listed.id));
     if (!bytes) return std::nullopt;

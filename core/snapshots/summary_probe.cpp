@@ -2,8 +2,10 @@
 
 #include <simdjson.h>
 
+#include "core/snapshots/long_string_skipper.h"
 #include "core/snapshots/snapshot.h"
 #include "core/storage/brimwell_json.h"
+#include "core/storage/json_syntax.h"
 
 namespace brimwell {
 namespace {
@@ -178,7 +180,14 @@ SummaryProbe readDocument(od::document& document) {
 
 }  // namespace
 
-Result<SummaryProbe> SummaryProbe::decode(std::string_view text, std::size_t allocated) {
+Result<SummaryProbe> SummaryProbe::decode(std::string_view text, std::size_t allocated,
+                                          bool shortened) {
+  // The parser below reads only what it visits; everything it skips is checked here first.
+  const std::string_view placeholder = shortened ? LongStringSkipper::marker : std::string_view();
+  if (const auto fault = JsonSyntax::firstFault(text, placeholder)) {
+    return fail("The snapshot file can't be summarised: it isn't valid JSON (at byte " +
+                std::to_string(*fault + 1) + ").");
+  }
   std::string copy;
   if (allocated < text.size() + simdjson::SIMDJSON_PADDING) {
     copy.reserve(text.size() + padding);

@@ -47,10 +47,13 @@ struct SummaryProbe {
 
   // Reads the kept keys strictly (required ones present with the right type, a known trigger, a
   // date in the stored form, documentURL a string, null or missing); any failure fails the probe
-  // with one sentence. The file's `schema` and `id` are not looked at. When `allocated` (the
+  // with one sentence, and so does text anywhere in the document that isn't JSON, though nothing
+  // else of it is read. The file's `schema` and `id` are not looked at. When `allocated` (the
   // bytes readable from text.data()) leaves `padding` spare bytes, the text is read in place;
-  // otherwise it is copied first.
-  static Result<SummaryProbe> decode(std::string_view text, std::size_t allocated = 0);
+  // otherwise it is copied first. With `shortened`, a string holding only
+  // LongStringSkipper::marker is taken for valid JSON (one the skipper checked and left out).
+  static Result<SummaryProbe> decode(std::string_view text, std::size_t allocated = 0,
+                                     bool shortened = false);
 
   // The summary the full snapshot in the same file would give, carrying `id`.
   SnapshotSummary summary(const std::string& id) const;

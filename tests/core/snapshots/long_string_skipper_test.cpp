@@ -21,10 +21,10 @@ std::optional<std::string> reference(const std::string& text, std::size_t longSt
   const auto finishString = [&]() -> bool {
     if (content.size() <= longString) {
       out += content;
-      return true;
+      return content != LongStringSkipper::marker;
     }
     for (unsigned char c : content) {
-      if (c < 0x20 || c > 0x7F) return false;
+      if (c < 0x20 || c > 0x7F || c == '\\') return false;
     }
     out += LongStringSkipper::marker;
     return true;
@@ -57,10 +57,15 @@ TEST(LongStringSkipperTest, LeavesOutTheContentOfLongStringsHoweverTheTextArrive
   } cases[] = {
       {R"({"a":"abcd","b":"abcde"})", R"({"a":"abcd","b":"\_"})"},
       {R"({"abcdefgh":[1,"x"]})", R"({"\_":[1,"x"]})"},  // a key too: reading it fails
-      {R"(["ab\"cd\"ef","z"])", R"(["\_","z"])"},        // escaped quotes stay inside
-      {R"(["\\","abcdef"])", R"(["\\","\_"])"},          // an escaped backslash ends nothing
-      {R"(["a\\\"bcdefg"])", R"(["\_"])"},
-      {R"(["\\\\\\\\\\"])", R"(["\_"])"},  // five escaped backslashes
+      // An escape in a left-out string is the parser's to check: the whole text is read.
+      {R"(["ab\"cd\"ef","z"])", std::nullopt},
+      {R"(["\\","abcdef"])", R"(["\\","\_"])"},  // an escaped backslash ends nothing
+      {R"(["a\\\"bcdefg"])", std::nullopt},
+      {R"(["\\\\\\\\\\"])", std::nullopt},
+      {R"(["\q","abcdefgh"])", R"(["\q","\_"])"},
+      // The text's own marker would pass for a left-out string.
+      {R"({"a":"\_","b":"abcdefgh"})", std::nullopt},
+      {R"({"a":"\_x","b":"abcdefgh"})", R"({"a":"\_x","b":"\_"})"},
       {"[\"abc\x01\"]", "[\"abc\x01\"]"},  // short strings are the parser's to judge
       {"[\"abcdefgh\x7F\"]", R"(["\_"])"},
       {"[\"abcdefgh\x01\"]", std::nullopt},

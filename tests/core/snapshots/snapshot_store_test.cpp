@@ -244,6 +244,19 @@ TEST_F(SnapshotStoreTest, SummariesOfFilesWithLongStringsEqualTheFullSnapshots) 
     EXPECT_EQ(fs::exists(fileOf(snapshot.id)), newer);
   }
   EXPECT_EQ(readFile(store.corruptFolder() / (snapshot.id + ".json")), text);
+
+  // Text that isn't JSON is found wherever it lies: in a short title, or inside the long string
+  // the reading leaves out.
+  const std::string encoded = *BrimwellJSON::encode(snapshot);
+  const std::size_t base64 = encoded.find("AAEC");
+  for (const auto& [at, insert] : {std::pair{encoded.find("\"title\":\"") + 9, "\\q"},
+                                   std::pair{base64 + 1000, "\\q"}, std::pair{base64 + 5, "\\"}}) {
+    std::string broken = encoded;
+    broken.insert(at, insert);
+    writeFile(fileOf(snapshot.id), broken);
+    EXPECT_EQ(store.summaries().size(), 0u) << insert;
+    EXPECT_FALSE(fs::exists(fileOf(snapshot.id)));
+  }
 }
 
 TEST_F(SnapshotStoreTest, CachedSummaryFollowsSizeAndModificationTime) {

@@ -82,6 +82,33 @@ TEST(SummaryProbeTest, FollowsItsOwnAcceptanceRules) {
             "The snapshot file can't be summarised: the key \"rescued\" is missing.");
 }
 
+// What the probe skips is still checked: text that isn't JSON anywhere fails the whole probe.
+TEST(SummaryProbeTest, FailsOnTextThatIsNotJsonInWhatItSkips) {
+  const auto withTitle = [](const std::string& title) {
+    return minimal(kMeta, R"("apps":[])",
+                   R"("browsers":[{"windows":[{"tabs":[{"title":)" + title + "}]}]}]");
+  };
+  ASSERT_TRUE(probed(withTitle(R"("fine \u00e9")")));
+  for (const std::string& bad : std::initializer_list<std::string>{
+           R"("\q")", R"("\u12")", R"("\ud800")", R"("a",)", "NaN", "05", "word", "'quoted'",
+           "[" + std::string(1 << 20, '[') + "]"}) {
+    const auto probe = SummaryProbe::decode(withTitle(bad));
+    ASSERT_FALSE(probe) << bad.substr(0, 20);
+    EXPECT_TRUE(probe.error().message().starts_with(
+        "The snapshot file can't be summarised: it isn't valid JSON (at byte "))
+        << probe.error().message();
+  }
+  // A skipper's marker passes for the string it left out only when the text was shortened, and
+  // never where the probe reads the value.
+  const std::string marked = minimal(kMeta, R"("apps":[{"windows":[{"title":"\_"}]}])",
+                                     R"("browsers":[])", R"("clipboard":"\_","rescued":[])");
+  EXPECT_FALSE(SummaryProbe::decode(marked));
+  EXPECT_TRUE(SummaryProbe::decode(marked, 0, true));
+  EXPECT_FALSE(SummaryProbe::decode(
+      minimal(kMeta, R"("apps":[{"windows":[{"documentURL":"\_"}]}])", R"("browsers":[])"), 0,
+      true));
+}
+
 // Random snapshots whose windows and rescued copies share a small pool of locations.
 class SnapshotGenerator {
  public:
@@ -157,7 +184,7 @@ TEST(SummaryProbeTest, EqualsTheFullSummaryOnGeneratedSnapshots) {
     const auto shortened = testing::skimmed(text, 30, 1000);
     ASSERT_TRUE(shortened);
     if (*shortened == text) continue;
-    if (auto read = SummaryProbe::decode(*shortened)) {
+    if (auto read = SummaryProbe::decode(*shortened, 0, true)) {
       EXPECT_EQ(read->summary(snapshot.id), SnapshotSummary(snapshot)) << text;
       ++shortenedReads;
     }
