@@ -108,10 +108,7 @@ std::optional<ParsedURL> ParsedURL::parse(std::string_view text) {
   return url;
 }
 
-bool ParsedURL::isFileURL() const {
-  if (scheme != "file" || !path.starts_with('/')) return false;
-  return !host || host->empty() || lowered(*host) == "localhost";
-}
+bool ParsedURL::isFileURL() const { return scheme == "file"; }
 
 std::string ParsedURL::fileSystemPath() const {
   std::string result = path;

@@ -19,7 +19,7 @@ struct ParsedURL {
   // characters, every "%" followed by two hexadecimal digits.
   static std::optional<ParsedURL> parse(std::string_view text);
 
-  // A "file" URL naming a local absolute path: no host, an empty host or "localhost".
+  // A URL of scheme "file", whatever its host: file://host/path names the path /path.
   bool isFileURL() const;
 
   // The file-system path of a file URL: the decoded path, without a trailing slash unless it is

@@ -108,7 +108,8 @@ TEST(SnapshotTest, FileURLOnlyForFileURLsWithTheDecodedPath) {
       {"FILE:///tmp/%C3%A9t%C3%A9/", "/tmp/\xC3\xA9t\xC3\xA9"},
       {"file:/tmp/a.txt", "/tmp/a.txt"},
       {"file:///tmp/a.txt?x=1#frag", "/tmp/a.txt"},
-      {"file://server/share/a.txt", std::nullopt},  // another host
+      {"file://server/share/a.txt", "/share/a.txt"},  // any host: the scheme decides
+      {"file:notes.txt", "notes.txt"},
       {"https://example.org/a.txt", std::nullopt},
       {"file:///tmp/a b.txt", std::nullopt},      // not a URL: a raw space
       {"file:///tmp/100%.txt", std::nullopt},     // a broken escape
@@ -148,6 +149,11 @@ TEST(SnapshotTest, CountsFollowTheSummaryRules) {
   snapshot.browsers[0].windows[1].tabs.clear();
   EXPECT_EQ(snapshot.documentCount(), 2);
   EXPECT_EQ(snapshot.tabCount(), 3);
+  // A file URL with a host names its path: one more document, and none for the same path again.
+  snapshot.apps[0].windows[0].documentURL = "file://server/share/Plan.txt";
+  EXPECT_EQ(snapshot.documentCount(), 3);
+  snapshot.rescued.push_back({"y", "Y", "Plan", "/share/Plan.txt"});
+  EXPECT_EQ(snapshot.documentCount(), 3);
   EXPECT_EQ(emptySnapshot().documentCount() + emptySnapshot().tabCount(), 0);
 }
 
