@@ -8,6 +8,7 @@
 #include "cli/journal_command.h"
 #include "cli/plan_command.h"
 #include "cli/policy_command.h"
+#include "cli/rescued_command.h"
 #include "cli/restore_command.h"
 #include "cli/settings_command.h"
 #include "cli/simulate_command.h"
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
   brimwell::cli::addJournalCommand(app, status);
   brimwell::cli::addPlanCommand(app, status);
   brimwell::cli::addRestoreCommand(app, status);
+  brimwell::cli::addRescuedCommand(app, status);
   brimwell::cli::addHelperCommand(app, status);
   brimwell::cli::addSimulateCommand(app, status);
   brimwell::cli::addWatchCommand(app, status);

@@ -15,6 +15,7 @@
 #include "core/engine/brimwell_engine.h"
 #include "core/engine/system_clock.h"
 #include "core/helper/helper_client.h"
+#include "core/rescue/ledger_recording_saver.h"
 #include "core/storage/brimwell_json.h"
 #include "linux/capture/linux_workspace_capturer.h"
 #include "linux/linux_system_info.h"
@@ -80,10 +81,14 @@ int runWatch(const WatchOptions& options) {
   DesktopServices desktop(context);
   auto capturer =
       std::make_shared<LinuxWorkspaceCapturer>(LinuxCaptureSources::forSession(), *clock, *machine);
+  // Every pass's rescue copies go into the ledger that `brimwell rescued` lists.
+  auto saver = std::make_shared<LedgerRecordingSaver>(std::make_shared<LinuxDocumentSaver>(),
+                                                      std::make_shared<RescueLedger>(*paths),
+                                                      [clock] { return clock->now(); });
   auto engine = std::make_shared<BrimwellEngine>(
       context,
-      BrimwellEngine::Collaborators{battery, capturer, std::make_shared<LinuxDocumentSaver>(),
-                                    desktop.powerSaver, desktop.helper, machine},
+      BrimwellEngine::Collaborators{battery, capturer, saver, desktop.powerSaver, desktop.helper,
+                                    machine},
       std::make_shared<SnapshotStore>(*paths), std::make_shared<JournalStore>(*paths), *paths,
       [&settings] { return settings.current().settings; }, "1.0", clock, desktop.activity);
   std::optional<EngineState> seen;
@@ -135,7 +140,8 @@ void addWatchCommand(CLI::App& app, int& status) {
   auto* command = app.add_subcommand(
       "watch", "Run the engine in the foreground on this machine's battery until interrupted");
   command->add_option("--support", options->support,
-                      "The support directory to use (default: the current user's standard one)");
+                      "The support directory to use, with rescued documents in its Rescued "
+                      "folder (default: the current user's standard ones)");
   command->add_option("--fake-battery", options->fakeBattery,
                       "A fixed battery instead of the real one, e.g. 20,battery,35");
   command->add_option("--sysfs", options->sysfs, "The power-supply class directory to read");

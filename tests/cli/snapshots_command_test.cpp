@@ -56,7 +56,8 @@ TEST(SnapshotsCommandTest, EveryCommandHasHelpAndBadUsageIsOneSentence) {
                                                                    {"journal", "--help"},
                                                                    {"helper", "--help"},
                                                                    {"plan", "--help"},
-                                                                   {"policy", "--help"}}) {
+                                                                   {"policy", "--help"},
+                                                                   {"rescued", "--help"}}) {
     const auto help = testing::runTool(command);
     EXPECT_EQ(help.status, 0) << command[0];
     EXPECT_NE(help.out.find("Usage:"), std::string::npos) << command[0];
