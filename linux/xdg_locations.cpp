@@ -1,6 +1,5 @@
 #include "linux/xdg_locations.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -8,6 +7,7 @@
 #include <vector>
 
 #include "core/storage/read_file.h"
+#include "linux/user_home.h"
 
 namespace brimwell {
 namespace {
@@ -82,26 +82,18 @@ XdgLocations XdgLocations::under(const std::filesystem::path& home,
 }
 
 Result<XdgLocations> XdgLocations::resolve(const std::map<std::string, std::string>& environment) {
-  const uid_t uid = ::getuid();
-  long size = ::sysconf(_SC_GETPW_R_SIZE_MAX);
-  std::vector<char> buffer(size > 0 ? static_cast<std::size_t>(size) : 16384);
-  passwd entry{};
-  passwd* found = nullptr;
-  while (::getpwuid_r(uid, &entry, buffer.data(), buffer.size(), &found) == ERANGE) {
-    buffer.resize(buffer.size() * 2);
-  }
-  if (found == nullptr || found->pw_dir == nullptr || found->pw_dir[0] == '\0') {
-    return fail("There is no home directory for user " + std::to_string(uid) + ".");
-  }
-  const std::filesystem::path home = found->pw_dir;
+  const auto variable = environment.find("HOME");
+  const auto home = userHome(
+      variable == environment.end() ? std::nullopt : std::optional(variable->second), ::getuid());
+  if (!home) return fail("There is no home directory for user " + std::to_string(::getuid()) + ".");
   // A missing or unreadable user-dirs.dirs leaves the documents folder at its default.
-  auto userDirs = readFile(configHome(home, environment) / "user-dirs.dirs");
-  return under(home, environment, userDirs ? *userDirs : std::string());
+  auto userDirs = readFile(configHome(*home, environment) / "user-dirs.dirs");
+  return under(*home, environment, userDirs ? *userDirs : std::string());
 }
 
 std::map<std::string, std::string> XdgLocations::processEnvironment() {
   std::map<std::string, std::string> environment;
-  for (const char* name : {"XDG_STATE_HOME", "XDG_CONFIG_HOME"}) {
+  for (const char* name : {"HOME", "XDG_STATE_HOME", "XDG_CONFIG_HOME"}) {
     if (const char* value = std::getenv(name)) environment[name] = value;
   }
   return environment;

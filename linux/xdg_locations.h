@@ -26,11 +26,11 @@ struct XdgLocations {
                             const std::map<std::string, std::string>& environment,
                             std::string_view userDirs);
 
-  // The locations of the current user, whose home comes from the password database; reads
-  // user-dirs.dirs from the configuration directory.
+  // The locations of the current user, whose home is the environment's HOME when absolute, else
+  // the password database's; reads user-dirs.dirs from the configuration directory.
   static Result<XdgLocations> resolve(const std::map<std::string, std::string>& environment);
 
-  // XDG_STATE_HOME and XDG_CONFIG_HOME as this process sees them.
+  // HOME, XDG_STATE_HOME and XDG_CONFIG_HOME as this process sees them.
   static std::map<std::string, std::string> processEnvironment();
 
   friend bool operator==(const XdgLocations&, const XdgLocations&) = default;

@@ -1,33 +1,20 @@
 #include "linux/capture/browser_sessions.h"
 
-#include <pwd.h>
 #include <unistd.h>
 
 #include <system_error>
 
 #include "linux/capture/firefox_sessions.h"
+#include "linux/user_home.h"
 
 namespace brimwell {
-namespace {
-
-std::filesystem::path passwordHome(uid_t user) {
-  passwd entry{};
-  passwd* found = nullptr;
-  char buffer[4096];
-  if (::getpwuid_r(user, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-    return found->pw_dir;
-  }
-  return {};
-}
-
-}  // namespace
 
 FirefoxSessionSource::FirefoxSessionSource(std::filesystem::path home,
                                            std::unique_ptr<ProcessTable> processes, uid_t user)
     : home_(std::move(home)), processes_(std::move(processes)), user_(user) {}
 
 std::unique_ptr<FirefoxSessionSource> FirefoxSessionSource::forCurrentUser() {
-  return std::make_unique<FirefoxSessionSource>(passwordHome(::getuid()),
+  return std::make_unique<FirefoxSessionSource>(currentUserHome().value_or(""),
                                                 std::make_unique<ProcProcessTable>(), ::getuid());
 }
 

@@ -1,13 +1,12 @@
 #include "linux/capture/desktop_catalog.h"
 
-#include <pwd.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <system_error>
+
+#include "linux/user_home.h"
 
 namespace brimwell {
 namespace {
@@ -21,16 +20,6 @@ std::optional<std::string> readText(const std::filesystem::path& path) {
 std::string environmentText(const char* name) {
   const char* value = std::getenv(name);
   return value == nullptr ? std::string{} : std::string(value);
-}
-
-std::filesystem::path homeDirectory() {
-  passwd entry{};
-  passwd* found = nullptr;
-  char buffer[4096];
-  if (::getpwuid_r(::getuid(), &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
-    return found->pw_dir;
-  }
-  return "/";
 }
 
 }  // namespace
@@ -55,7 +44,7 @@ std::vector<std::filesystem::path> xdgApplicationDirs(const std::string& dataHom
 
 std::vector<std::filesystem::path> xdgApplicationDirs() {
   return xdgApplicationDirs(environmentText("XDG_DATA_HOME"), environmentText("XDG_DATA_DIRS"),
-                            homeDirectory());
+                            currentUserHome().value_or("/"));
 }
 
 FileDesktopCatalog FileDesktopCatalog::forEnvironment() {

@@ -1,6 +1,9 @@
 #include "linux/xdg_locations.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include "linux/user_home.h"
 
 namespace brimwell {
 namespace {
@@ -46,6 +49,22 @@ TEST(XdgLocationsTest, FollowsTheVariablesAndTheDocumentsLine) {
     SCOPED_TRACE(test.name);
     EXPECT_EQ(XdgLocations::under(home, test.environment, test.userDirs), test.expected);
   }
+}
+
+// Every location follows the shell's $HOME, as the desktop's own programs do; the password
+// database answers only when $HOME is unset or not absolute.
+TEST(XdgLocationsTest, TheHomeIsTheEnvironmentsWhenAbsolute) {
+  const auto passwordHome = userHome(std::nullopt, ::getuid());
+  ASSERT_TRUE(passwordHome);
+  EXPECT_EQ(userHome("/srv/elsewhere", ::getuid()), std::filesystem::path("/srv/elsewhere"));
+  EXPECT_EQ(userHome("relative/home", ::getuid()), passwordHome);
+  EXPECT_EQ(userHome("", ::getuid()), passwordHome);
+
+  const auto moved = XdgLocations::resolve({{"HOME", "/nonexistent/ann"}});
+  ASSERT_TRUE(moved);
+  EXPECT_EQ(moved->paths, (BrimwellPaths{"/nonexistent/ann/.local/state/brimwell",
+                                         "/nonexistent/ann/Documents/Brimwell Rescued"}));
+  EXPECT_EQ(moved->settingsFile, "/nonexistent/ann/.config/brimwell/settings.json");
 }
 
 }  // namespace
