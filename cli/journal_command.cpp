@@ -11,6 +11,8 @@
 #include "core/snapshots/snapshot_store.h"
 #include "core/storage/brimwell_json.h"
 #include "linux/linux_system_info.h"
+#include "linux/settings_file.h"
+#include "linux/xdg_locations.h"
 
 namespace brimwell::cli {
 namespace {
@@ -18,6 +20,7 @@ namespace {
 struct JournalOptions {
   std::string support;
   std::string bootSession;
+  std::string settings;
   bool json = false;
 };
 
@@ -51,11 +54,21 @@ int runJournal(const JournalOptions& options) {
     }
   }
 
+  // The verdict the engine gives at its next start: with the user's thresholds.
+  std::string settingsFile = options.settings;
+  if (settingsFile.empty()) {
+    auto locations = XdgLocations::resolve(XdgLocations::processEnvironment());
+    if (!locations) return reportFailure(locations.error().message());
+    settingsFile = locations->settingsFile.string();
+  }
+  const SettingsFileReading settings = readSettingsFile(settingsFile);
+  if (settings.problem) std::cerr << *settings.problem << '\n';
+
   const JournalStore journals(*paths);
   const auto journal = journals.read();
   SnapshotStore snapshots(*paths);
   const auto verdict =
-      ShutdownDetector::verdict(journal, bootSession, Thresholds::defaults(),
+      ShutdownDetector::verdict(journal, bootSession, settings.settings.thresholds.inForce(),
                                 [&](const std::string& id) { return snapshots.contains(id); });
 
   const auto journalText = journal ? BrimwellJSON::encode(*journal) : Result<std::string>("null");
@@ -89,6 +102,9 @@ void addJournalCommand(CLI::App& app, int& status) {
   addSupportOption(*command, options->support);
   command->add_option("--boot-session", options->bootSession,
                       "The boot session to judge the journal in (default: the current boot id)");
+  command->add_option("--settings", options->settings,
+                      "The settings whose thresholds judge the journal (default: "
+                      "$XDG_CONFIG_HOME/brimwell/settings.json)");
   command->add_flag("--json", options->json,
                     "Print one JSON object with bootSession, journal and verdict");
   command->callback([options, &status] { status = runJournal(*options); });

@@ -56,10 +56,7 @@ void BrimwellEngine::answer(SummaryCompletion waiter, std::optional<SnapshotSumm
              [waiter = std::move(waiter), summary = std::move(summary)] { waiter(summary); });
 }
 
-Thresholds BrimwellEngine::thresholds() const {
-  const Thresholds thresholds = settings().thresholds;
-  return thresholds.isValid() ? thresholds : Thresholds::defaults();
-}
+Thresholds BrimwellEngine::thresholds() const { return settings().thresholds.inForce(); }
 
 void BrimwellEngine::cancelTimer(std::shared_ptr<Cancellable>& timer) {
   if (timer) timer->cancel();

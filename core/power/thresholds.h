@@ -20,6 +20,9 @@ struct Thresholds {
   // Every field within its range and landingPercent < brimwell < ready.
   bool isValid() const;
 
+  // These thresholds when valid, else the defaults: the ones that are used.
+  Thresholds inForce() const { return isValid() ? *this : defaults(); }
+
   friend bool operator==(const Thresholds&, const Thresholds&) = default;
 };
 

@@ -16,9 +16,10 @@ struct Judged {
   Json verdict;
 };
 
-Judged judge(const testing::TempDir& support, const std::string& bootSession) {
-  const auto run = testing::runTool(
-      {"journal", "--json", "--support", support.path().string(), "--boot-session", bootSession});
+Judged judge(const testing::TempDir& support, const std::string& bootSession,
+             const std::string& settings = "/nonexistent/settings.json") {
+  const auto run = testing::runTool({"journal", "--json", "--support", support.path().string(),
+                                     "--boot-session", bootSession, "--settings", settings});
   EXPECT_EQ(run.status, 0) << run.err;
   const auto line = BrimwellJSON::parseTree(run.out);
   if (!line) return {};
@@ -66,12 +67,46 @@ TEST(JournalCommandTest, JudgesTheStoredJournalInTheGivenBootSession) {
   std::filesystem::remove(paths.snapshots() / (snapshot.id + ".json"));
   EXPECT_EQ(judge(support, "boot-2").verdict, Json::parse(R"({"kind":"none"})"));
 
-  const auto text = testing::runTool(
-      {"journal", "--support", support.path().string(), "--boot-session", "boot-2"});
+  const auto text =
+      testing::runTool({"journal", "--support", support.path().string(), "--boot-session", "boot-2",
+                        "--settings", "/nonexistent/settings.json"});
   ASSERT_EQ(text.status, 0) << text.err;
   EXPECT_EQ(testing::lines(text.out),
             (std::vector<std::string>{"journal: " + BrimwellJSON::encode(journal).value(),
                                       "boot session: boot-2", "verdict: none"}));
+}
+
+// The engine judges with the user's thresholds at its next start; so does the command.
+TEST(JournalCommandTest, JudgesWithTheUsersThresholds) {
+  testing::TempDir support;
+  const auto snapshot = testing::stored(
+      support, testing::makeSnapshot(addSeconds(kHeartbeat, -60), 1, 1, CaptureTrigger::watch));
+  ASSERT_TRUE(JournalStore(BrimwellPaths{support.path(), support / "rescued"})
+                  .write(Journal{.heartbeat = kHeartbeat,
+                                 .batteryPercent = 25,
+                                 .powerSource = PowerSource::battery,
+                                 .phase = Phase::watch,
+                                 .bootSessionUUID = "boot-1",
+                                 .latestSnapshotID = snapshot.id,
+                                 .appVersion = "0.1.0"}));
+  const auto settings = (support / "settings.json").string();
+  const std::string ready30 =
+      R"({"thresholds":{"ready":30,"brimwell":10,"landingPercent":3,"landingMinutes":4,"hysteresis":3}})";
+  const struct {
+    std::string file;
+    const char* kind;
+  } cases[] = {
+      {"", "unexpectedShutdown"},  // no file: the defaults, 25 % is above `ready`
+      {ready30, "ranOutOfBattery"},
+      {R"({"thresholds":{"ready":30,"brimwell":40,"landingPercent":3,"landingMinutes":4,)"
+       R"("hysteresis":3}})",
+       "unexpectedShutdown"},  // thresholds that aren't valid: the defaults
+  };
+  for (const auto& c : cases) {
+    std::filesystem::remove(settings);
+    if (!c.file.empty()) testing::writeFile(settings, c.file);
+    EXPECT_EQ(judge(support, "boot-2", settings).verdict["kind"], c.kind) << c.file;
+  }
 }
 
 TEST(JournalCommandTest, AMissingOrDamagedJournalGivesNone) {
