@@ -34,7 +34,8 @@ std::string clause(std::string sentence) {
 // The `T` in the JSON file at `path`, described to the user as `what`.
 template <class T>
 Result<T> readRecord(const std::string& path, const std::string& what, const std::string& kind) {
-  const auto text = readFile(path);
+  const auto text = readFile(path, kSnapshotFileLimit);
+  if (!text && isRefusedFile(text.error())) return Unexpected(text.error());
   if (!text)
     return fail("The " + what + " " + path + " can't be read: " + clause(text.error().message()));
   auto record = BrimwellJSON::decode<T>(*text);

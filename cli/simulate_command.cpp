@@ -27,6 +27,7 @@ struct SimulateOptions {
 Result<BrimwellSettings> loadSettings(const std::string& path) {
   if (path.empty()) return BrimwellSettings::defaults();
   auto text = readFile(path);
+  if (!text && isRefusedFile(text.error())) return Unexpected(text.error());
   if (!text) {
     return fail("Couldn't read the settings file " + path + ": " + text.error().message() + ".");
   }
@@ -41,7 +42,8 @@ Result<BrimwellSettings> loadSettings(const std::string& path) {
 
 Result<simulation::Scenario> loadScenario(const std::string& path) {
   if (path.empty()) return simulation::builtInDischarge();
-  auto text = readFile(path);
+  auto text = readFile(path, 16 * kSmallFileLimit);
+  if (!text && isRefusedFile(text.error())) return Unexpected(text.error());
   if (!text) {
     return fail("Couldn't read the scenario " + path + ": " + text.error().message() + ".");
   }

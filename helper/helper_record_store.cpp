@@ -7,6 +7,8 @@
 
 #include <cerrno>
 
+#include "core/storage/read_file.h"
+
 namespace brimwell {
 namespace {
 
@@ -72,20 +74,9 @@ HelperRecord HelperRecordStore::load() const {
       (status.st_mode & 077) != 0) {
     return {};
   }
-  std::string text;
-  char buffer[4096];
-  for (;;) {
-    ssize_t count = ::read(file.fd, buffer, sizeof(buffer));
-    if (count > 0) {
-      text.append(buffer, static_cast<std::size_t>(count));
-    } else if (count < 0 && errno == EINTR) {
-      continue;
-    } else {
-      if (count < 0) return {};
-      break;
-    }
-  }
-  return decodeHelperRecord(text).value_or(HelperRecord{});
+  const auto text = readOpenFile(file.fd, path_, kSmallFileLimit);
+  if (!text) return {};
+  return decodeHelperRecord(*text).value_or(HelperRecord{});
 }
 
 Expected<void, HelperRecordError> HelperRecordStore::save(const HelperRecord& record) const {

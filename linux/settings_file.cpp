@@ -59,7 +59,11 @@ SettingsFileReading readSettingsFile(const std::filesystem::path& file) {
     return {BrimwellSettings::defaults(), false, std::nullopt};
   }
   if (std::filesystem::is_directory(file, error)) return unusable(file, "it is a directory");
-  auto text = readFile(file);
+  auto text = readFile(file, kSmallFileLimit);
+  if (!text && text.error().code() == EINVAL) return unusable(file, "it isn't a regular file");
+  if (!text && text.error().code() == EFBIG) {
+    return unusable(file, "it holds more than " + sizeInWords(kSmallFileLimit));
+  }
   if (!text) return unusable(file, clause(text.error().message()));
   return judgeSettingsText(file, *text);
 }

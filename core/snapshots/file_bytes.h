@@ -21,7 +21,8 @@ struct FileBytes {
 
   std::string_view view() const { return {data.get(), size}; }
 
-  // The whole file, or nothing when it can't be read.
+  // The whole file, or nothing when it can't be read, isn't a regular file or holds more than
+  // kSnapshotFileLimit bytes.
   static std::optional<FileBytes> read(const std::filesystem::path& path);
   // The file with the content of every string longer than `longString` bytes left out, read a
   // piece at a time so the left-out content is never held whole. When a left-out string turns out

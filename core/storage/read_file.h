@@ -1,6 +1,10 @@
-// Reading a whole file into memory, the first step of every store's read.
+// Reading a whole file into memory, the first step of every store's read. Every read is bounded:
+// a file is read only when it is a regular file of at most a given size, and opening never
+// blocks, so a FIFO, a device or a huge file can't stall a reader or exhaust its memory.
 #pragma once
 
+#include <cerrno>
+#include <cstddef>
 #include <filesystem>
 #include <string>
 
@@ -8,7 +12,29 @@
 
 namespace brimwell {
 
-// The bytes of the file at `path`; fails with the system's error when it can't be opened or read.
-Result<std::string> readFile(const std::filesystem::path& path);
+// The most a state or settings file may hold; every one the system writes is far smaller.
+inline constexpr std::size_t kSmallFileLimit = std::size_t{1} << 20;
+
+// The most a snapshot file may hold: far above a 10 MiB clipboard as Base64 with the text of
+// thousands of windows and tabs.
+inline constexpr std::size_t kSnapshotFileLimit = std::size_t{256} << 20;
+
+// The bytes of the file at `path`. Fails with the system's error when it can't be opened or
+// read, and with one sentence naming it when it isn't a regular file (code EINVAL) or holds more
+// than `limit` bytes (code EFBIG).
+Result<std::string> readFile(const std::filesystem::path& path,
+                             std::size_t limit = kSmallFileLimit);
+
+// The same for a file the caller has opened (and judged) itself, named `path` in the sentences;
+// the descriptor stays open.
+Result<std::string> readOpenFile(int fd, const std::filesystem::path& path, std::size_t limit);
+
+// True for the two refusals above, whose sentences already name the file.
+inline bool isRefusedFile(const Error& error) {
+  return error.code() == EINVAL || error.code() == EFBIG;
+}
+
+// "1 MiB", "256 MiB" or "1000 bytes": a limit in words.
+std::string sizeInWords(std::size_t bytes);
 
 }  // namespace brimwell

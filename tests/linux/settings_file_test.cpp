@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <fstream>
 
+#include "core/storage/read_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell {
@@ -64,6 +67,27 @@ TEST(SettingsFileTest, AMissingFileMeansTheDefaultsAndADirectoryIsUnusable) {
   EXPECT_EQ(reading.problem, "The settings file " + (dir / "settings.json").string() +
                                  " can't be used (it is a directory), so the defaults are in "
                                  "force.");
+}
+
+// A settings file that isn't an ordinary small file is refused at once, without reading it: a FIFO
+// without a writer used to stall the reader, and a huge file to exhaust its memory.
+TEST(SettingsFileTest, FilesThatArentOrdinaryAreRefusedInOneSentence) {
+  testing::TempDir dir;
+  const auto fifo = dir / "fifo.json", device = dir / "device.json", huge = dir / "huge.json";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/zero", device);
+  testing::writeFile(huge, "{}");
+  std::filesystem::resize_file(huge, std::uintmax_t{3} << 30);  // sparse: no disk is used
+  const auto sentence = [](const std::filesystem::path& file, const std::string& why) {
+    return "The settings file " + file.string() + " can't be used (" + why +
+           "), so the defaults are in force.";
+  };
+  EXPECT_EQ(readSettingsFile(fifo).problem, sentence(fifo, "it isn't a regular file"));
+  EXPECT_EQ(readSettingsFile(device).problem, sentence(device, "it isn't a regular file"));
+  EXPECT_EQ(readSettingsFile(huge).problem, sentence(huge, "it holds more than 1 MiB"));
+  // Up to the limit a file is read as usual.
+  testing::writeFile(huge, R"({"dimTarget":0.25})" + std::string(kSmallFileLimit - 18, ' '));
+  EXPECT_EQ(readSettingsFile(huge), (SettingsFileReading{withDimTarget(0.25), true, std::nullopt}));
 }
 
 }  // namespace
