@@ -57,14 +57,16 @@ int onReply(sd_bus_message* reply, void* userdata, sd_bus_error*) {
 
 PolkitAuthority::PolkitAuthority(std::chrono::milliseconds limit) : limit_(limit) {}
 
-PolkitAuthority::~PolkitAuthority() { sd_bus_flush_close_unref(bus_); }
+// Closed without a flush: flushing a connection that is still authenticating waits for the
+// bus's own 90-second limit, and nothing queued on it matters once its caller has gone.
+PolkitAuthority::~PolkitAuthority() { sd_bus_close_unref(bus_); }
 
 Authorization PolkitAuthority::authorize(const PeerProcess& peer, HelperAction action) {
   if (!peer.running()) return {Verdict::peerGone, ""};
   if (peer.uid() == 0) return {Verdict::allowed, ""};
   Authorization result = ask(peer, action);
   if (result.verdict == Verdict::unanswered || result.verdict == Verdict::unreachable) {
-    bus_ = sd_bus_flush_close_unref(bus_);
+    bus_ = sd_bus_close_unref(bus_);
   }
   // polkit judged the process it was told of; it must be the one still at the other end.
   if (result.allowed() && !peer.running()) return {Verdict::peerGone, ""};

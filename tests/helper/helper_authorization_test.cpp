@@ -146,6 +146,25 @@ TEST_F(HelperAuthorizationTest, AHangingAuthorityRefusesAfterFiveSecondsAndHolds
   EXPECT_EQ(daemon->pmset.log().size(), 2u * 3u);
 }
 
+// A bus that accepts connections and never answers (a frozen dbus-daemon) refuses each call
+// within the same five seconds, connecting included, and again for the next call.
+TEST_F(HelperAuthorizationTest, AFrozenBusRefusesEachCallAfterFiveSeconds) {
+  bus.freeze();
+  for (int id = 1; id <= 2; ++id) {
+    const auto asked = Clock::now();
+    Asker asker(daemon->socketPath(),
+                R"({"id":)" + std::to_string(id) + R"(,"op":"lowPowerMode"})");
+    EXPECT_EQ(asker.reply(), refusal(id, HelperAction::read, Authorization::Verdict::unanswered));
+    EXPECT_GE(asker.answered - asked, std::chrono::milliseconds(4900));
+    EXPECT_LT(asker.answered - asked, std::chrono::milliseconds(6500));
+  }
+  bus.thaw();
+  bus.mockCall(polkit, authority, "SetAllowed", "as", 1, readAction);
+  EXPECT_EQ(Asker(daemon->socketPath(), R"({"id":3,"op":"lowPowerMode"})").reply(),
+            R"({"id":3,"on":false})");
+  EXPECT_TRUE(daemon->pmset.log().size() >= 1u);
+}
+
 TEST_F(HelperAuthorizationTest, ANobodyPeerAndItsForkedSiblingCannotChangeAnything) {
   if (::geteuid() != 0) GTEST_SKIP() << "Acting as the nobody user needs root.";
   // Like polkit itself: the subject must be the live process it names (its uid and start time),

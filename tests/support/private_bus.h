@@ -61,6 +61,11 @@ class PrivateBus {
 
   const std::string& address() const { return address_; }
 
+  // Stops the bus daemon where it stands (it still accepts connections, and answers nothing),
+  // or lets it go on.
+  void freeze() const { ::kill(daemon_, SIGSTOP); }
+  void thaw() const { ::kill(daemon_, SIGCONT); }
+
   // Starts the dbusmock `templateName` with JSON `parameters` and returns once it owns
   // `busName`. Its method calls are logged to `log` when given, else nowhere.
   void startMock(const std::string& templateName, const std::string& busName,
@@ -156,6 +161,7 @@ class PrivateBus {
 
   static void stop(pid_t pid) {
     ::kill(pid, SIGTERM);
+    ::kill(pid, SIGCONT);  // a frozen one ends too
     int status = 0;
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
