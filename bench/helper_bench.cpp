@@ -103,7 +103,7 @@ void HelperVersionSideBySide(benchmark::State& state) {
   int fd = connectTo(fixture().socket);
   HelperClientOptions options = HelperClientOptions::defaults();
   options.socketPath = fixture().socket;
-  options.helper = {canonicalExecutablePath("/proc/self/exe"), ::geteuid(), false};
+  options.helper = {canonicalExecutablePath("/proc/self/exe"), ::geteuid(), false, ::geteuid()};
   HelperClient client(options);
   double socket = 0, viaClient = 0;
   for (auto _ : state) {
@@ -154,7 +154,7 @@ void LowPowerModeSideBySide(benchmark::State& state) {
   int fd = connectTo(fixture().socket);
   HelperClientOptions options = HelperClientOptions::defaults();
   options.socketPath = fixture().socket;
-  options.helper = {canonicalExecutablePath("/proc/self/exe"), ::geteuid(), false};
+  options.helper = {canonicalExecutablePath("/proc/self/exe"), ::geteuid(), false, ::geteuid()};
   HelperClient client(options);
   double direct = 0, socket = 0, viaClient = 0;
   for (auto _ : state) {

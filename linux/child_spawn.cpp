@@ -3,8 +3,12 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 
 extern char** environ;
 
@@ -28,9 +32,32 @@ int giveStream(posix_spawn_file_actions_t& actions, int source, int target) {
 
 }  // namespace
 
+Result<std::string> findProgram(const std::string& name, std::string_view path) {
+  if (name.find('/') != std::string::npos) return name;
+  bool forbidden = false;
+  for (std::size_t start = 0; start <= path.size();) {
+    const std::size_t end = std::min(path.find(':', start), path.size());
+    const std::string_view directory = path.substr(start, end - start);
+    start = end + 1;
+    const std::string candidate = directory.empty() ? name : std::string(directory) + "/" + name;
+    struct stat status {};
+    if (::stat(candidate.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) continue;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    forbidden = true;
+  }
+  return forbidden ? failPosix(EACCES) : failPosix(ENOENT);
+}
+
 Result<pid_t> spawnChild(const ChildStart& start) {
   if (start.argv.empty() || start.argv.front().empty()) {
     return fail("There is no program to start.", EINVAL);
+  }
+  std::string program = start.argv.front();
+  if (start.searchPath) {
+    const char* path = std::getenv("PATH");
+    auto found = findProgram(program, path ? path : "/bin:/usr/bin");
+    if (!found) return Unexpected(std::move(found).error());
+    program = std::move(*found);
   }
   std::vector<std::string> arguments = start.argv;
   std::vector<std::string> environment =
@@ -61,9 +88,7 @@ Result<pid_t> spawnChild(const ChildStart& start) {
   pid_t pid = -1;
   if (problem == 0) {
     char* const* const env = start.environment ? envp.data() : environ;
-    problem = start.searchPath
-                  ? ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), env)
-                  : ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), env);
+    problem = ::posix_spawn(&pid, program.c_str(), &actions, &attributes, argv.data(), env);
   }
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);

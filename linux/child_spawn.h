@@ -26,4 +26,10 @@ struct ChildStart {
 // The started child's pid; fails with the system's error when it can't be started.
 Result<pid_t> spawnChild(const ChildStart& start);
 
+// The program `name` stands for on `path` (a PATH value; empty entries mean the current
+// directory): the first executable regular file of that name, as a shell finds it, passing over
+// directories this user may not search. A name with a slash is taken as it is. Fails with ENOENT
+// when no directory holds it, or EACCES when the only ones found may not be run.
+Result<std::string> findProgram(const std::string& name, std::string_view path);
+
 }  // namespace brimwell

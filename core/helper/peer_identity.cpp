@@ -48,9 +48,11 @@ std::optional<std::string> whyRefused(const PeerIdentity& peer,
   if (*peer.executable != requirement.executable) {
     return "it runs " + *peer.executable + " instead of " + requirement.executable;
   }
-  if (!peer.executableOwner || *peer.executableOwner != 0 || !peer.executableMode ||
-      (*peer.executableMode & (S_IWGRP | S_IWOTH)) != 0) {
-    return "its executable is not owned and protected by root";
+  if (!peer.executableOwner || *peer.executableOwner != requirement.executableOwner ||
+      !peer.executableMode || (*peer.executableMode & (S_IWGRP | S_IWOTH)) != 0) {
+    return requirement.executableOwner == 0 ? "its executable is not owned and protected by root"
+                                            : "its executable is not owned and protected by user " +
+                                                  std::to_string(requirement.executableOwner);
   }
   return std::nullopt;
 }

@@ -22,8 +22,9 @@ struct PeerIdentity {
   std::optional<mode_t> executableMode;
 };
 
-// What a peer must be. An executable counts only when root owns it and neither group nor others
-// may write it, so only root can have put it in place (the stand-in for a signature's anchor).
+// What a peer must be. An executable counts only when its owner (root) owns it and neither group
+// nor others may write it, so only root can have put it in place (the stand-in for a signature's
+// anchor).
 struct PeerRequirement {
   // The installed executable the peer must run.
   std::string executable;
@@ -33,6 +34,8 @@ struct PeerRequirement {
   std::optional<uid_t> uid;
   // When true, a peer running as root passes without further checks.
   bool acceptsRoot = false;
+  // Who must own the executable: root, but for a daemon a test runs as itself.
+  uid_t executableOwner = 0;
 };
 
 // The identity of the process at the other end of the connected socket `fd`.

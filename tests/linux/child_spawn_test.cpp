@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -81,6 +82,32 @@ TEST(ChildSpawn, DirectorySessionEnvironmentAndAProgramThatIsMissing) {
   // Without a PATH search a bare name is not found either, even one that is on PATH.
   EXPECT_FALSE(spawnChild({.argv = {"sh", "-c", "true"}, .searchPath = false}));
   EXPECT_FALSE(spawnChild({}));
+}
+
+// A program is found as a shell finds it: the first executable file on PATH, passing over
+// directories that can't be searched, so a missing program is "not found" and not a
+// permission problem of some directory.
+TEST(ChildSpawn, FindsProgramsOnPathAsAShellDoes) {
+  testing::TempDir dir;
+  const auto bin = dir / "bin", other = dir / "other", locked = dir / "locked";
+  for (const auto& each : {bin, other, locked}) std::filesystem::create_directories(each);
+  testing::writeFile(bin / "tool", "#!/bin/sh\n");
+  testing::writeFile(other / "tool", "#!/bin/sh\n");
+  testing::writeFile(other / "plain", "text");
+  ::chmod((bin / "tool").c_str(), 0644);  // not executable: passed over
+  ::chmod((other / "tool").c_str(), 0755);
+  std::filesystem::create_directories(bin / "dir");
+  std::filesystem::create_directories(other / "dir");
+  // A directory nobody may search, and one that doesn't exist.
+  ::chmod(locked.c_str(), 0);
+  const std::string path =
+      locked.string() + ":" + (dir / "none").string() + ":" + bin.string() + ":" + other.string();
+  EXPECT_EQ(findProgram("tool", path), (other / "tool").string());
+  EXPECT_EQ(findProgram("missing", path).error().code(), ENOENT);
+  EXPECT_EQ(findProgram("dir", path).error().code(), ENOENT);
+  EXPECT_EQ(findProgram("plain", path).error().code(), EACCES);
+  EXPECT_EQ(findProgram("/any/where", path), std::string("/any/where"));
+  ::chmod(locked.c_str(), 0755);
 }
 
 }  // namespace

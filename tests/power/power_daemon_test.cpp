@@ -52,7 +52,8 @@ TEST(PowerDaemonTest, TheDaemonDrivesSafeLandingAndLowPowerModeThroughTheRealToo
   HelperClientOptions options = HelperClientOptions::defaults();
   options.socketPath = daemon.socketPath();
   // The daemon runs as the user running the test.
-  options.helper = {canonicalExecutablePath(BRIMWELL_HELPER_DAEMON_PATH), ::geteuid(), false};
+  options.helper = {canonicalExecutablePath(BRIMWELL_HELPER_DAEMON_PATH), ::geteuid(), false,
+                    ::geteuid()};
   options.timeout = [](HelperCall) { return 15.0; };
   HelperClient client(options);
   auto status = [&](void (HelperClient::*operation)(Completion<Status>)) {

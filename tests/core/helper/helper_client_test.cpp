@@ -103,7 +103,7 @@ class FakeDaemon {
 HelperClientOptions optionsFor(const std::string& socket) {
   HelperClientOptions options = HelperClientOptions::defaults();
   options.socketPath = socket;
-  options.helper = {canonicalExecutablePath("/proc/self/exe"), ::geteuid(), false};
+  options.helper = {canonicalExecutablePath("/proc/self/exe"), ::geteuid(), false, ::geteuid()};
   options.timeout = [](HelperCall) { return 0.3; };
   return options;
 }
