@@ -1,6 +1,7 @@
 #include "helper/helper_daemon_options.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 #include "core/helper/brimwell_helper_constants.h"
@@ -18,6 +19,14 @@ Result<HelperDaemonOptions> parseHelperDaemonOptions(const std::vector<std::stri
   HelperDaemonOptions options = HelperDaemonOptions::defaults();
   for (std::size_t i = 0; i < arguments.size(); i += 2) {
     const std::string& flag = arguments[i];
+    if (flag == "--help" || flag == "-h") {
+      options.help = true;
+      --i;  // takes no value
+      continue;
+    }
+    if (flag != "--socket" && flag != "--record" && flag != "--pmset" && flag != "--idle-seconds") {
+      return fail("The Brimwell helper has no option " + flag + ".");
+    }
     if (i + 1 >= arguments.size()) return fail("The option " + flag + " needs a value.");
     const std::string& value = arguments[i + 1];
     if (flag == "--socket") {
@@ -33,11 +42,33 @@ Result<HelperDaemonOptions> parseHelperDaemonOptions(const std::vector<std::stri
         return fail("The idle time " + value + " is not a number of seconds.");
       }
       options.idleExitAfter = seconds;
-    } else {
-      return fail("The Brimwell helper has no option " + flag + ".");
     }
   }
   return options;
+}
+
+std::string helperUsage() {
+  const HelperDaemonOptions defaults = HelperDaemonOptions::defaults();
+  char idle[32];
+  std::snprintf(idle, sizeof idle, "%g", defaults.idleExitAfter);
+  return "Usage: brimwell-helper [--socket PATH] [--record PATH] [--pmset PATH] "
+         "[--idle-seconds SECONDS]\n"
+         "\n"
+         "The Brimwell helper: a root daemon that changes the power settings and puts the machine "
+         "to\nsleep for Brimwell, each call authorised through polkit. The service manager starts "
+         "it on\ndemand through its socket; it ends after a quiet period without a connection.\n"
+         "\n"
+         "  --socket PATH           where to listen when not handed a socket (default " +
+         defaults.socketPath +
+         ")\n"
+         "  --record PATH           its record of what it changed (default " +
+         defaults.recordPath +
+         ")\n"
+         "  --pmset PATH            the power tool it runs (default " +
+         defaults.pmsetPath +
+         ")\n"
+         "  --idle-seconds SECONDS  how long it stays without a connection (default " +
+         idle + ")\n  --help                  print this and exit\n";
 }
 
 }  // namespace brimwell

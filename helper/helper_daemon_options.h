@@ -15,13 +15,17 @@ struct HelperDaemonOptions {
   std::string recordPath;
   std::string pmsetPath;
   double idleExitAfter = 0;
+  bool help = false;  // --help: print the usage and do nothing else
 
   // The production values.
   static HelperDaemonOptions defaults();
 };
 
 // The options given by `arguments` (without the program name): --socket PATH, --record PATH,
-// --pmset PATH, --idle-seconds SECONDS. Anything else fails with a sentence.
+// --pmset PATH, --idle-seconds SECONDS, --help. Anything else fails with a sentence.
 Result<HelperDaemonOptions> parseHelperDaemonOptions(const std::vector<std::string>& arguments);
+
+// What --help prints.
+std::string helperUsage();
 
 }  // namespace brimwell

@@ -22,7 +22,12 @@ int main(int argc, char** argv) {
   auto options = parseHelperDaemonOptions(std::vector<std::string>(argv + 1, argv + argc));
   if (!options) {
     std::fprintf(stderr, "%s\n", options.error().message().c_str());
+    std::fprintf(stderr, "Run brimwell-helper --help for its options.\n");
     return 64;
+  }
+  if (options->help) {
+    std::fputs(helperUsage().c_str(), stdout);
+    return 0;
   }
 
   const std::int64_t version = BrimwellHelperConstants::runningVersion();

@@ -26,11 +26,19 @@ std::vector<TerminalWindowRecord> parseTmuxPanes(std::string_view output) {
     const auto key = std::pair{std::string(fields[0]), std::string(fields[1])};
     auto [slot, isNew] = indexOf.try_emplace(key, windows.size());
     if (isNew) windows.emplace_back();
-    TerminalTabRecord tab{.title = std::string(fields[4])};
+    TerminalTabRecord tab{.title = tmuxTabTitle({std::string(fields[0]), std::string(fields[4])})};
     if (!fields[3].empty()) tab.directory = std::string(fields[3]);
     windows[slot->second].tabs.push_back(std::move(tab));
   }
   return windows;
+}
+
+std::string tmuxTabTitle(const TmuxWindowName& name) { return name.session + ":" + name.window; }
+
+std::optional<TmuxWindowName> parseTmuxTabTitle(std::string_view title) {
+  const std::size_t colon = title.find(':');
+  if (colon == std::string_view::npos || colon == 0) return std::nullopt;
+  return TmuxWindowName{std::string(title.substr(0, colon)), std::string(title.substr(colon + 1))};
 }
 
 }  // namespace brimwell

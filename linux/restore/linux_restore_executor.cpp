@@ -11,6 +11,7 @@
 #include <thread>
 #include <type_traits>
 
+#include "linux/capture/tmux_panes.h"
 #include "linux/restore/clipboard_server.h"
 #include "linux/restore/exec_line.h"
 #include "linux/restore/launch_commands.h"
@@ -316,13 +317,24 @@ class LinuxRestoreExecutor::Steps {
       return p_.programs->run(argv, options_.commandTimeout);
     };
     const std::string& first = *window.tabs.front().directory;
-    auto opened = tmux({"new-window", "-d", "-P", "-F", "#{window_id}", "-c", first});
+    // The window goes back into its session under its name (naming it keeps tmux from renaming
+    // it after the shell); a session that is gone is made anew.
+    const auto name = parseTmuxTabTitle(window.tabs.front().title);
+    std::vector<std::string> newWindow = {"new-window",   "-d", "-P", "-F",
+                                          "#{window_id}", "-c", first};
+    std::vector<std::string> newSession = {"new-session",  "-d", "-P", "-F",
+                                           "#{window_id}", "-c", first};
+    if (name) {
+      newWindow.insert(newWindow.end(), {"-t", "=" + name->session + ":", "-n", name->window});
+      newSession.insert(newSession.end(), {"-s", name->session, "-n", name->window});
+    }
+    auto opened = tmux(newWindow);
     if (!opened) {
       return RestoreStepOutcome::failed("tmux can't be run: " + clause(opened.error().message()) +
                                         ".");
     }
-    if (opened->exitStatus != 0) {  // no server or no session yet
-      opened = tmux({"new-session", "-d", "-P", "-F", "#{window_id}", "-c", first});
+    if (opened->exitStatus != 0) {  // no server, or no such session yet
+      opened = tmux(newSession);
     }
     if (!opened || opened->exitStatus != 0) {
       return RestoreStepOutcome::failed("tmux didn't open a window in " + first + ".");

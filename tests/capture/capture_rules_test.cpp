@@ -99,11 +99,17 @@ TEST(TmuxPanes, GroupPanesIntoWindowsInOrder) {
       "broken line\n"
       "play\t0\t0\t/tmp\tgame\n");
   ASSERT_EQ(windows.size(), 3u);
-  EXPECT_EQ(windows[0].tabs,
-            (std::vector<TerminalTabRecord>{{"/home/ann", "ann@host"}, {std::nullopt, "vim"}}));
-  EXPECT_EQ(windows[1].tabs, (std::vector<TerminalTabRecord>{{"/srv", "logs\twith tab"}}));
-  EXPECT_EQ(windows[2].tabs, (std::vector<TerminalTabRecord>{{"/tmp", "game"}}));
+  EXPECT_EQ(windows[0].tabs, (std::vector<TerminalTabRecord>{{"/home/ann", "work:ann@host"},
+                                                             {std::nullopt, "work:vim"}}));
+  EXPECT_EQ(windows[1].tabs, (std::vector<TerminalTabRecord>{{"/srv", "work:logs\twith tab"}}));
+  EXPECT_EQ(windows[2].tabs, (std::vector<TerminalTabRecord>{{"/tmp", "play:game"}}));
   EXPECT_TRUE(parseTmuxPanes("").empty());
+
+  // The title gives both names back; a window name may hold colons, a session never does.
+  EXPECT_EQ(parseTmuxTabTitle("work:logs: tail"), (TmuxWindowName{"work", "logs: tail"}));
+  EXPECT_EQ(parseTmuxTabTitle("work:"), (TmuxWindowName{"work", ""}));
+  EXPECT_EQ(parseTmuxTabTitle(":x"), std::nullopt);
+  EXPECT_EQ(parseTmuxTabTitle("bash"), std::nullopt);
 }
 
 TEST(DocumentURL, NamesTheOpenFileTheTitleShowsAsAWord) {

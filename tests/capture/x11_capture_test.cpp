@@ -75,8 +75,8 @@ TEST(X11Capture, DesktopOfXtermsTmuxAndClipboardRoundTripsThroughTheStore) {
   ASSERT_EQ(x.run({"xdotool", "windowactivate", "--sync", std::to_string(*firstWindow)}), 0);
 
   const auto tmuxSocket = (dirs / "tmux.sock").string();
-  ASSERT_TRUE(
-      runChild({"tmux", "-S", tmuxSocket, "new-session", "-d", "-s", "work", "-c", alpha}, 5));
+  ASSERT_TRUE(runChild(
+      {"tmux", "-S", tmuxSocket, "new-session", "-d", "-s", "work", "-n", "main", "-c", alpha}, 5));
   ASSERT_TRUE(runChild({"tmux", "-S", tmuxSocket, "split-window", "-t", "work", "-c", beta}, 5));
   { std::ofstream(dirs / "clip.txt") << "copied words"; }
   x.launch(
@@ -136,6 +136,7 @@ TEST(X11Capture, DesktopOfXtermsTmuxAndClipboardRoundTripsThroughTheStore) {
   ASSERT_EQ(tmux->windows[0].tabs.size(), 2u);
   EXPECT_EQ(tmux->windows[0].tabs[0].directory, alpha);
   EXPECT_EQ(tmux->windows[0].tabs[1].directory, beta);
+  EXPECT_EQ(tmux->windows[0].tabs[0].title, "work:main");  // the session and the window's name
 
   ASSERT_TRUE(snapshot.clipboard);
   const std::string copied = "copied words";

@@ -23,6 +23,7 @@ TEST(HelperDaemonOptionsTest, ProductionDefaultsAndOverrides) {
   const std::pair<std::vector<std::string>, const char*> bad[] = {
       {{"--socket"}, "The option --socket needs a value."},
       {{"--verbose", "1"}, "The Brimwell helper has no option --verbose."},
+      {{"--verbose"}, "The Brimwell helper has no option --verbose."},
       {{"--allowed-client", "/usr/bin/brimwell"},
        "The Brimwell helper has no option --allowed-client."},
       {{"--idle-seconds", "soon"}, "The idle time soon is not a number of seconds."},
@@ -33,6 +34,19 @@ TEST(HelperDaemonOptionsTest, ProductionDefaultsAndOverrides) {
     ASSERT_FALSE(parsed);
     EXPECT_EQ(parsed.error().message(), message);
   }
+
+  // --help takes no value, alone or among the others.
+  for (const std::vector<std::string>& arguments :
+       {std::vector<std::string>{"--help"}, {"-h"}, {"--socket", "/tmp/s", "--help"}}) {
+    auto parsed = parseHelperDaemonOptions(arguments);
+    ASSERT_TRUE(parsed) << arguments.back();
+    EXPECT_TRUE(parsed->help);
+  }
+  EXPECT_FALSE(defaults->help);
+  const std::string usage = helperUsage();
+  EXPECT_TRUE(usage.starts_with("Usage: brimwell-helper [--socket PATH]")) << usage;
+  EXPECT_NE(usage.find("(default /run/com.tallowgate.brimwell.helper.sock)"), std::string::npos);
+  EXPECT_NE(usage.find("(default 60)"), std::string::npos);
 }
 
 }  // namespace

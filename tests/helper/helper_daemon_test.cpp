@@ -79,6 +79,29 @@ TEST(HelperDaemonTest, HostileInputIsAnsweredOrCutOffWhileAWellBehavedClientIsSe
   EXPECT_EQ(daemon.pmset.log().size(), 2u * (static_cast<std::size_t>(n) + 1));
 }
 
+// The daemon's command line, run as a user would: --help prints the usage, a wrong option says
+// what is wrong in a sentence and how to learn more.
+TEST(HelperDaemonTest, HelpAndBadOptionsAreAnsweredInWords) {
+  const auto run = [](const std::string& arguments) {
+    FILE* pipe = ::popen(
+        (std::string(BRIMWELL_HELPER_DAEMON_PATH) + " " + arguments + " 2>&1").c_str(), "r");
+    std::string output;
+    char buffer[512];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+      output.append(buffer, n);
+    const int status = ::pclose(pipe);
+    return std::pair{WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+  };
+  const auto [helpStatus, help] = run("--help");
+  EXPECT_EQ(helpStatus, 0);
+  EXPECT_TRUE(help.starts_with("Usage: brimwell-helper")) << help;
+  const auto [badStatus, bad] = run("--bogus");
+  EXPECT_EQ(badStatus, 64);
+  EXPECT_EQ(bad,
+            "The Brimwell helper has no option --bogus.\nRun brimwell-helper --help for its "
+            "options.\n");
+}
+
 TEST(HelperDaemonTest, ServesASocketHandedOverByTheServiceManager) {
   testing::TempDir dir;
   const std::string path = (dir / "activated.sock").string();

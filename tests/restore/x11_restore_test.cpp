@@ -108,8 +108,10 @@ TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
   ASSERT_TRUE(x.windowOf(first)) << "xterm (package xterm) showed no window";
   const pid_t second = x.launch({"xterm", "-geometry", "60x20+600+400"}, beta);
   ASSERT_TRUE(x.windowOf(second));
-  ASSERT_TRUE(runChild({"tmux", "new-session", "-d", "-c", alpha}, 5)) << "tmux is needed";
-  ASSERT_TRUE(runChild({"tmux", "split-window", "-c", beta}, 5));
+  ASSERT_TRUE(
+      runChild({"tmux", "new-session", "-d", "-s", "notes", "-n", "editor", "-c", alpha}, 5))
+      << "tmux is needed";
+  ASSERT_TRUE(runChild({"tmux", "split-window", "-t", "notes", "-c", beta}, 5));
   { std::ofstream(dirs / "clip.txt") << "copied words"; }
   const pid_t clip = x.launch(
       {"sh", "-c", "exec xclip -quiet -selection clipboard -i " + (dirs / "clip.txt").string()});
@@ -208,6 +210,11 @@ TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
       10));
   EXPECT_EQ(directories(terminal(restored, TerminalKind::tmux)),
             (std::multiset<std::string>{alpha, beta}));
+  // The tmux window is back in its session, under its name.
+  const auto names =
+      runChild({"tmux", "list-windows", "-a", "-F", "#{session_name}:#{window_name}"}, 5);
+  ASSERT_TRUE(names);
+  EXPECT_EQ(names->out, "notes:editor\n");
 
   // The clipboard offers every recorded target, with the recorded bytes.
   const auto targets = runChild({"xclip", "-o", "-selection", "clipboard", "-t", "TARGETS"}, 5);
