@@ -168,7 +168,8 @@ int runRestore(const RestoreOptions& options) {
   }
 
   LinuxRestoreExecutor executor(LinuxRestorePlatform::forSession(),
-                                {.clipboardServer = {selfExecutable(), "serve-clipboard"}});
+                                {.clipboardServer = {selfExecutable(), "serve-clipboard"},
+                                 .windowStates = RecordedWindowStates(snapshot->apps)});
   const bool terminal = ::isatty(STDOUT_FILENO) == 1;
   const RestoreReport report = executor.executeNow(
       plan, [terminal](const RestoreProgress& progress) { showProgress(progress, terminal); });

@@ -75,7 +75,7 @@ LinuxRestorePlatform LinuxRestorePlatform::forSession() {
 class LinuxRestoreExecutor::Steps {
  public:
   Steps(LinuxRestorePlatform& platform, const LinuxRestoreOptions& options, const RestorePlan& plan)
-      : p_(platform), options_(options), plan_(plan) {}
+      : p_(platform), options_(options), plan_(plan), states_(options.windowStates) {}
 
   RestoreStepOutcome run(const RestoreStep& step) {
     return std::visit([this](const auto& s) { return handle(s); }, step.value());
@@ -128,6 +128,15 @@ class LinuxRestoreExecutor::Steps {
     if (shown) return {};
     return fail(std::string("the window manager didn't ") +
                 (minimized ? "minimise the window" : "make the window full screen"));
+  }
+
+  // Places reopened window `id` at `frame` and gives it the state the snapshot recorded for the
+  // window of `bundleID` there.
+  Status placeAsRecorded(std::uint32_t id, std::string_view bundleID, const Rect& frame) {
+    if (auto placed = placeAndConfirm(id, frame); !placed) return placed;
+    const auto state = states_.take(bundleID, frame);
+    if (!state || (!state->minimized && !state->fullScreen)) return {};
+    return setAndConfirmState(id, state->minimized, state->fullScreen);
   }
 
   // The ids of the windows there are now, or none when the display can't be asked.
@@ -281,7 +290,8 @@ class LinuxRestoreExecutor::Steps {
       waitFor([&] { return ended(*pid).has_value(); }, options_.commandTimeout);
     }
     if (step.window.bounds) {
-      if (auto placed = placeAndConfirm(*window, *step.window.bounds); !placed) {
+      if (auto placed = placeAsRecorded(*window, bundleID(step.browser), *step.window.bounds);
+          !placed) {
         return RestoreStepOutcome::failed(
             "The window opened but can't be placed: " + clause(placed.error().message()) + ".");
       }
@@ -381,7 +391,7 @@ class LinuxRestoreExecutor::Steps {
                                         seconds(options_.windowWait) +
                                         " seconds, so it wasn't placed.");
     }
-    if (auto placed = placeAndConfirm(*window, *step.window.bounds); !placed) {
+    if (auto placed = placeAsRecorded(*window, bundleID(step.app), *step.window.bounds); !placed) {
       return RestoreStepOutcome::failed(
           "The window opened but can't be placed: " + clause(placed.error().message()) + ".");
     }
@@ -479,6 +489,7 @@ class LinuxRestoreExecutor::Steps {
   LinuxRestorePlatform& p_;
   const LinuxRestoreOptions& options_;
   const RestorePlan& plan_;
+  RecordedWindowStates states_;  // each recorded window's state is given to one reopened window
   std::map<pid_t, int> ended_;
 };
 

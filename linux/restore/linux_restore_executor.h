@@ -16,6 +16,7 @@
 #include "linux/capture/process_table.h"
 #include "linux/restore/app_directory.h"
 #include "linux/restore/programs.h"
+#include "linux/restore/recorded_window_states.h"
 #include "linux/restore/window_control.h"
 
 namespace brimwell {
@@ -25,6 +26,8 @@ struct LinuxRestoreOptions {
   std::vector<std::string> clipboardServer;  // the command that serves a clipboard
   double windowWait = 5;                     // seconds to wait for a started program's window
   double commandTimeout = 5;                 // seconds a command (tmux, the clipboard) may take
+  // The snapshot's window states, for the terminal and browser windows a plan reopens.
+  RecordedWindowStates windowStates;
 };
 
 struct LinuxRestorePlatform {

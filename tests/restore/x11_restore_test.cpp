@@ -281,6 +281,64 @@ TEST(X11Restore, AClipboardOfSeveralTargetsComesBackInEachOfThem) {
   EXPECT_TRUE(item.at("UTF8_STRING") == ClipboardRecord::Bytes(utf8.begin(), utf8.end()));
 }
 
+// Terminal windows are reopened from their terminal records, which carry a frame but no state:
+// the states come from the xterm application's windows the snapshot recorded at those frames.
+TEST(X11Restore, ReopenedTerminalWindowsGetTheirRecordedStates) {
+  XSession x;
+  ASSERT_TRUE(x.ready()) << x.error();
+  testing::TempDir dirs;
+  for (const char* name : {"full", "small", "support"})
+    std::filesystem::create_directories(dirs / name);
+  const auto full = std::filesystem::canonical(dirs / "full").string();
+  const auto small = std::filesystem::canonical(dirs / "small").string();
+  testing::ScopedEnvironment environment;
+  environment.set("DISPLAY", x.display());
+  environment.set("TMUX_TMPDIR", dirs.path().string());
+  environment.set("SHELL", "/bin/sh");
+  environment.set("HOME", dirs.path().string());
+
+  const pid_t wide = x.launch({"xterm", "-fullscreen"}, full);
+  const pid_t hidden = x.launch({"xterm", "-geometry", "60x20+300+200"}, small);
+  const auto hiddenWindow = x.windowOf(hidden);
+  ASSERT_TRUE(x.windowOf(wide) && hiddenWindow);
+  ASSERT_TRUE(X11WindowControl(x.display()).setState(*hiddenWindow, true, false));
+  Snapshot recorded;
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        recorded = captureNow();
+        const auto windows = xterms(x.display());
+        return directories(terminal(recorded, TerminalKind::xterm)) ==
+                   std::multiset<std::string>{full, small} &&
+               std::count_if(windows.begin(), windows.end(),
+                             [](const X11Window& w) { return w.hidden; }) == 1 &&
+               std::count_if(windows.begin(), windows.end(),
+                             [](const X11Window& w) { return w.fullScreen; }) == 1;
+      },
+      10))
+      << "the two xterms were never seen full screen and minimised";
+  recorded.id = "20260301T140509.250Z";
+  ASSERT_TRUE(SnapshotStore(BrimwellPaths{dirs / "support", dirs / "rescued"}).save(recorded));
+  x.end(wide);
+  x.end(hidden);
+  ASSERT_TRUE(XSession::waitUntil([&] { return xterms(x.display()).empty(); }, 10));
+
+  const auto run = testing::runTool({"restore", recorded.id, "--support",
+                                     (dirs / "support").string(), "--only", "terminals,windows"});
+  ASSERT_EQ(run.status, 0) << run.out << run.err;
+  std::vector<X11Window> now;
+  EXPECT_TRUE(XSession::waitUntil(
+      [&] {
+        now = xterms(x.display());
+        return now.size() == 2 &&
+               std::count_if(now.begin(), now.end(),
+                             [](const X11Window& w) { return w.hidden && !w.fullScreen; }) == 1 &&
+               std::count_if(now.begin(), now.end(),
+                             [](const X11Window& w) { return w.fullScreen && !w.hidden; }) == 1;
+      },
+      10))
+      << run.out;
+}
+
 TEST(X11Restore, PlacedWindowsAreMatchedByTitleAndGetTheirFramesAndStates) {
   XSession x;
   ASSERT_TRUE(x.ready()) << x.error();
