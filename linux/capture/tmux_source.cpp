@@ -9,7 +9,9 @@ namespace brimwell {
 
 TerminalRecord TmuxCommandSource::tmux() {
   TerminalRecord record{.app = TerminalKind::tmux};
-  std::vector<std::string> argv = {"tmux"};
+  // -u: without it, a client outside a UTF-8 locale turns tabs and every byte beyond ASCII in
+  // the listing into "_", and the panes no longer read.
+  std::vector<std::string> argv = {"tmux", "-u"};
   argv.insert(argv.end(), serverOptions_.begin(), serverOptions_.end());
   argv.insert(argv.end(), {"list-panes", "-a", "-F", std::string(kTmuxPaneFormat)});
   const auto run = runChild(argv, timeout_);

@@ -321,7 +321,7 @@ class LinuxRestoreExecutor::Steps {
       }
     }
     const auto tmux = [&](std::vector<std::string> arguments) {
-      std::vector<std::string> argv = {"tmux"};
+      std::vector<std::string> argv = {"tmux", "-u"};  // names and paths beyond ASCII as they are
       argv.insert(argv.end(), options_.tmuxServer.begin(), options_.tmuxServer.end());
       argv.insert(argv.end(), arguments.begin(), arguments.end());
       return p_.programs->run(argv, options_.commandTimeout);

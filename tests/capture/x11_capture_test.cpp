@@ -17,6 +17,7 @@
 #include "core/snapshots/snapshot_id.h"
 #include "core/snapshots/snapshot_store.h"
 #include "linux/capture/child_command.h"
+#include "linux/capture/tmux_source.h"
 #include "linux/capture/x11_clipboard_source.h"
 #include "linux/capture/xcb_window_source.h"
 #include "tests/cli/run_tool.h"
@@ -275,6 +276,28 @@ TEST(X11Clipboard, LargeContentsComeIncrementallyUnderTheCeilingAndASilentOwnerI
   const auto unanswered = X11ClipboardSource(x.display(), 0.3).clipboard();
   EXPECT_FALSE(unanswered);
   xcb_disconnect(silent);
+}
+
+// A session that runs outside a UTF-8 locale (a plain POSIX one, as a minimal service manager
+// gives) still reads its tmux panes: tabs and bytes beyond ASCII come through as they are.
+TEST(TmuxSource, ReadsPanesWhateverTheLocale) {
+  TempDir dirs;
+  const auto cafe = dirs / "caf\xC3\xA9";
+  std::filesystem::create_directories(cafe);
+  const auto where = std::filesystem::canonical(cafe).string();
+  const auto socket = (dirs / "tmux.sock").string();
+  testing::ScopedEnvironment environment;
+  environment.set("LC_ALL", "POSIX");
+  environment.set("LANG", "POSIX");
+  ASSERT_TRUE(runChild({"tmux", "-S", socket, "new-session", "-d", "-s", "notes", "-n",
+                        "r\xC3\xA9sum\xC3\xA9", "-c", where},
+                       5));
+  const TerminalRecord record = TmuxCommandSource({"-S", socket}).tmux();
+  (void)runChild({"tmux", "-S", socket, "kill-server"}, 5);
+  EXPECT_EQ(record.status, CaptureStatus::ok);
+  ASSERT_EQ(record.windows.size(), 1u);
+  EXPECT_EQ(record.windows[0].tabs,
+            (std::vector<TerminalTabRecord>{{where, "notes:r\xC3\xA9sum\xC3\xA9"}}));
 }
 
 TEST(X11Clipboard, AnOwnerOfSeveralTargetsIsRecordedInEachThatHoldsWhatWasCopied) {

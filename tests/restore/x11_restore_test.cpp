@@ -336,7 +336,14 @@ TEST(X11Restore, ReopenedTerminalWindowsGetTheirRecordedStates) {
                              [](const X11Window& w) { return w.fullScreen && !w.hidden; }) == 1;
       },
       10))
-      << run.out;
+      << run.out << [&] {
+           std::string states;
+           for (const auto& w : now) {
+             states += std::string(w.hidden ? "hidden" : "shown") +
+                       (w.fullScreen ? " full screen; " : "; ");
+           }
+           return states;
+         }();
 }
 
 TEST(X11Restore, PlacedWindowsAreMatchedByTitleAndGetTheirFramesAndStates) {

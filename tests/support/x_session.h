@@ -179,13 +179,15 @@ class XSession {
     return ::poll(&exited, 1, 0) == 0;
   }
 
-  // Starts `argv` with the display, SHELL=/bin/sh and `settings` (NAME=value) in its environment,
+  // Starts `argv` with the display, SHELL=/bin/sh, a UTF-8 locale (whatever the runner's, so
+  // xterm's text is the same for every user) and `settings` (NAME=value) in its environment,
   // its output going to `log` (else nowhere); the pid, held by a pidfd, or -1.
   pid_t spawn(const std::vector<std::string>& argv, const std::string& directory,
               const std::vector<std::string>& settings, const std::string& log = "/dev/null") {
     std::vector<std::string> environment;
     const auto overridden = [&](const char* entry) {
-      if (std::strncmp(entry, "DISPLAY=", 8) == 0 || std::strncmp(entry, "SHELL=", 6) == 0) {
+      if (std::strncmp(entry, "DISPLAY=", 8) == 0 || std::strncmp(entry, "SHELL=", 6) == 0 ||
+          std::strncmp(entry, "LC_ALL=", 7) == 0) {
         return true;
       }
       for (const auto& setting : settings) {
@@ -198,6 +200,7 @@ class XSession {
     }
     if (!display_.empty()) environment.push_back("DISPLAY=" + display_);
     environment.push_back("SHELL=/bin/sh");
+    environment.push_back("LC_ALL=C.UTF-8");
     environment.insert(environment.end(), settings.begin(), settings.end());
     std::vector<char*> envp;
     for (auto& entry : environment) envp.push_back(entry.data());
