@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdio>
 
-#include "core/engine/manual_clock.h"
+#include "brimwell/core/engine/manual_clock.h"
 #include "linux/capture/linux_workspace_capturer.h"
 #include "linux/capture/x11_clipboard_source.h"
 #include "linux/capture/xcb_window_source.h"

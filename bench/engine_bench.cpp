@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "core/engine/brimwell_engine.h"
-#include "core/snapshots/snapshot_id.h"
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
 
 namespace {
 

@@ -20,7 +20,7 @@
 #include <map>
 #include <thread>
 
-#include "core/helper/helper_client.h"
+#include "brimwell/core/helper/helper_client.h"
 #include "helper/helper_listener.h"
 #include "helper/listening_socket.h"
 #include "helper/pmset_parser.h"

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/restore/restore_planner.h"
+#include "brimwell/core/restore/restore_planner.h"
 
 namespace {
 

@@ -24,12 +24,12 @@
 #include <vector>
 
 #include "bench/plain_write.h"
-#include "core/snapshots/snapshot_id.h"
-#include "core/snapshots/snapshot_store.h"
-#include "core/snapshots/snapshot_writer.h"
-#include "core/snapshots/summary_probe.h"
-#include "core/storage/atomic_file.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
+#include "brimwell/core/snapshots/snapshot_writer.h"
+#include "brimwell/core/snapshots/summary_probe.h"
+#include "brimwell/core/storage/atomic_file.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace {
 

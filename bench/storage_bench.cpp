@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "bench/plain_write.h"
-#include "core/storage/atomic_file.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/atomic_file.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace {
 

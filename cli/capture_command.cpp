@@ -8,11 +8,11 @@
 #include <string>
 #include <vector>
 
+#include "brimwell/core/engine/system_clock.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
+#include "brimwell/core/snapshots/snapshot_summary.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "cli/support_option.h"
-#include "core/engine/system_clock.h"
-#include "core/snapshots/snapshot_store.h"
-#include "core/snapshots/snapshot_summary.h"
-#include "core/storage/brimwell_json.h"
 #include "linux/capture/linux_workspace_capturer.h"
 #include "linux/linux_system_info.h"
 

@@ -1,7 +1,7 @@
 #include "cli/discharge.h"
 
-#include "core/power/minutes_to_empty_smoother.h"
-#include "core/power/phase_policy.h"
+#include "brimwell/core/power/minutes_to_empty_smoother.h"
+#include "brimwell/core/power/phase_policy.h"
 
 namespace brimwell::cli {
 

@@ -6,10 +6,10 @@
 #include <optional>
 #include <vector>
 
-#include "core/base/date.h"
-#include "core/power/battery_reading.h"
-#include "core/power/phase.h"
-#include "core/power/thresholds.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/power/battery_reading.h"
+#include "brimwell/core/power/phase.h"
+#include "brimwell/core/power/thresholds.h"
 
 namespace brimwell::cli {
 

@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "brimwell/core/helper/helper_client.h"
 #include "cli/support_option.h"
-#include "core/helper/helper_client.h"
 
 namespace brimwell::cli {
 namespace {

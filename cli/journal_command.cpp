@@ -5,11 +5,11 @@
 #include <optional>
 #include <string>
 
+#include "brimwell/core/journal/journal_store.h"
+#include "brimwell/core/journal/shutdown_detector.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "cli/support_option.h"
-#include "core/journal/journal_store.h"
-#include "core/journal/shutdown_detector.h"
-#include "core/snapshots/snapshot_store.h"
-#include "core/storage/brimwell_json.h"
 #include "linux/linux_system_info.h"
 #include "linux/settings_file.h"
 #include "linux/xdg_locations.h"

@@ -5,12 +5,12 @@
 #include <memory>
 #include <string>
 
+#include "brimwell/core/restore/restore_planner.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
+#include "brimwell/core/storage/brimwell_json.h"
+#include "brimwell/core/storage/read_file.h"
 #include "cli/support_option.h"
-#include "core/restore/restore_planner.h"
-#include "core/snapshots/snapshot_id.h"
-#include "core/snapshots/snapshot_store.h"
-#include "core/storage/brimwell_json.h"
-#include "core/storage/read_file.h"
 
 namespace brimwell::cli {
 namespace {

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "brimwell/core/power/phase_policy.h"
 #include "cli/discharge.h"
-#include "core/power/phase_policy.h"
 
 namespace brimwell::cli {
 namespace {

@@ -6,9 +6,9 @@
 #include <string>
 #include <system_error>
 
+#include "brimwell/core/rescue/rescue_ledger.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "cli/support_option.h"
-#include "core/rescue/rescue_ledger.h"
-#include "core/storage/brimwell_json.h"
 
 namespace brimwell::cli {
 namespace {

@@ -13,12 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "brimwell/core/engine/system_clock.h"
+#include "brimwell/core/journal/journal_store.h"
+#include "brimwell/core/restore/restore_planner.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
 #include "cli/support_option.h"
-#include "core/engine/system_clock.h"
-#include "core/journal/journal_store.h"
-#include "core/restore/restore_planner.h"
-#include "core/snapshots/snapshot_id.h"
-#include "core/snapshots/snapshot_store.h"
 #include "linux/capture/linux_workspace_capturer.h"
 #include "linux/linux_system_info.h"
 #include "linux/restore/clipboard_server.h"

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
+#include "brimwell/core/storage/brimwell_settings.h"
 #include "cli/support_option.h"
-#include "core/storage/brimwell_settings.h"
 #include "linux/settings_file.h"
 #include "linux/xdg_locations.h"
 

@@ -8,11 +8,11 @@
 #include <string>
 #include <system_error>
 
+#include "brimwell/core/storage/brimwell_json.h"
+#include "brimwell/core/storage/read_file.h"
 #include "cli/simulation/scenario.h"
 #include "cli/simulation/simulator.h"
 #include "cli/support_option.h"
-#include "core/storage/brimwell_json.h"
-#include "core/storage/read_file.h"
 
 namespace brimwell::cli {
 namespace {

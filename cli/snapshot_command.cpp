@@ -4,10 +4,10 @@
 #include <memory>
 #include <string>
 
+#include "brimwell/core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "cli/support_option.h"
-#include "core/snapshots/snapshot_id.h"
-#include "core/snapshots/snapshot_store.h"
-#include "core/storage/brimwell_json.h"
 
 namespace brimwell::cli {
 namespace {

@@ -4,7 +4,7 @@
 #include <iostream>
 #include <system_error>
 
-#include "core/snapshots/snapshot_store.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
 #include "linux/xdg_locations.h"
 
 namespace brimwell::cli {

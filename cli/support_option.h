@@ -6,9 +6,9 @@
 #include <CLI/CLI.hpp>
 #include <string>
 
-#include "core/base/error.h"
-#include "core/snapshots/snapshot.h"
-#include "core/storage/brimwell_paths.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/snapshots/snapshot.h"
+#include "brimwell/core/storage/brimwell_paths.h"
 
 namespace brimwell::cli {
 

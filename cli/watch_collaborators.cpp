@@ -7,8 +7,8 @@
 #include <iostream>
 #include <thread>
 
-#include "core/helper/helper_client.h"
-#include "core/helper/peer_identity.h"
+#include "brimwell/core/helper/helper_client.h"
+#include "brimwell/core/helper/peer_identity.h"
 #include "linux/desktop_helper_controller.h"
 #include "linux/desktop_power_saver.h"
 #include "linux/engine_sleep_listener.h"

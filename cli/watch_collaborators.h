@@ -11,11 +11,11 @@
 #include <optional>
 #include <string>
 
-#include "core/engine/brimwell_engine.h"
-#include "core/engine/collaborators.h"
-#include "core/engine/engine_clock.h"
-#include "core/helper/power_saving.h"
-#include "core/power/fake_battery_spec.h"
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/engine/collaborators.h"
+#include "brimwell/core/engine/engine_clock.h"
+#include "brimwell/core/helper/power_saving.h"
+#include "brimwell/core/power/fake_battery_spec.h"
 #include "linux/bus_connection.h"
 #include "linux/desktop_notifier.h"
 #include "linux/engine_notices.h"

@@ -8,15 +8,15 @@
 #include <string>
 #include <system_error>
 
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/engine/system_clock.h"
+#include "brimwell/core/helper/helper_client.h"
+#include "brimwell/core/rescue/ledger_recording_saver.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "cli/simulation/engine_report.h"
 #include "cli/simulation/timeline.h"
 #include "cli/support_option.h"
 #include "cli/watch_collaborators.h"
-#include "core/engine/brimwell_engine.h"
-#include "core/engine/system_clock.h"
-#include "core/helper/helper_client.h"
-#include "core/rescue/ledger_recording_saver.h"
-#include "core/storage/brimwell_json.h"
 #include "linux/capture/linux_workspace_capturer.h"
 #include "linux/linux_system_info.h"
 #include "linux/save/linux_document_saver.h"

@@ -1,6 +1,6 @@
 // The fake battery text: whatever parses is in range, prints back to text that parses to the
 // same battery, and gives a reading that says the same.
-#include "core/power/fake_battery_spec.h"
+#include "brimwell/core/power/fake_battery_spec.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace brimwell;

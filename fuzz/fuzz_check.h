@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell::fuzz {
 

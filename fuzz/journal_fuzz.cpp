@@ -1,5 +1,5 @@
 // The journal decoder: strict decoding and a stable round trip.
-#include "core/journal/journal.h"
+#include "brimwell/core/journal/journal.h"
 #include "fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -1,6 +1,6 @@
 // The JSON syntax checker agrees with the shared decoder on every text: it finds a fault exactly
 // when the decoder refuses the text, and the fault lies within the text.
-#include "core/storage/json_syntax.h"
+#include "brimwell/core/storage/json_syntax.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace brimwell;

@@ -1,6 +1,6 @@
 // The power tool's output parser: sections hold only non-empty single-line words, and the three
 // extracted values agree with the sections they come from.
-#include "core/base/plain_decimal.h"
+#include "brimwell/core/base/plain_decimal.h"
 #include "fuzz/fuzz_check.h"
 #include "helper/pmset_parser.h"
 

@@ -1,5 +1,5 @@
 // The power-saver record decoder: strict decoding and a stable round trip.
-#include "core/helper/power_saver_record.h"
+#include "brimwell/core/helper/power_saver_record.h"
 #include "fuzz/fuzz_check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

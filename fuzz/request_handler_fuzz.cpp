@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "core/helper/helper_wire.h"
+#include "brimwell/core/helper/helper_wire.h"
 #include "fuzz/fuzz_check.h"
 #include "helper/request_handler.h"
 

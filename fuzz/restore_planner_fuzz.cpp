@@ -6,7 +6,7 @@
 #include <set>
 #include <variant>
 
-#include "core/restore/restore_planner.h"
+#include "brimwell/core/restore/restore_planner.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace brimwell;

@@ -1,6 +1,6 @@
 // The settings decoder: any JSON object decodes (bad fields fall back to their defaults), nothing
 // else does, and the round trip is stable.
-#include "core/storage/brimwell_settings.h"
+#include "brimwell/core/storage/brimwell_settings.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace brimwell;

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <vector>
 
-#include "core/snapshots/snapshot.h"
-#include "core/snapshots/snapshot_reader.h"
-#include "core/snapshots/snapshot_writer.h"
+#include "brimwell/core/snapshots/snapshot.h"
+#include "brimwell/core/snapshots/snapshot_reader.h"
+#include "brimwell/core/snapshots/snapshot_writer.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace brimwell;

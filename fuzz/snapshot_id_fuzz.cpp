@@ -3,7 +3,7 @@
 #include <cstring>
 #include <limits>
 
-#include "core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace brimwell;

@@ -5,10 +5,10 @@
 #include <cstring>
 #include <vector>
 
-#include "core/snapshots/long_string_skipper.h"
-#include "core/snapshots/snapshot.h"
-#include "core/snapshots/snapshot_summary.h"
-#include "core/snapshots/summary_probe.h"
+#include "brimwell/core/snapshots/long_string_skipper.h"
+#include "brimwell/core/snapshots/snapshot.h"
+#include "brimwell/core/snapshots/snapshot_summary.h"
+#include "brimwell/core/snapshots/summary_probe.h"
 #include "fuzz/fuzz_check.h"
 
 using namespace brimwell;

@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/helper/helper_call.h"
+#include "brimwell/core/helper/helper_call.h"
 #include "helper/peer_process.h"
 
 namespace brimwell {

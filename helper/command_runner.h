@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-#include "core/base/expected.h"
+#include "brimwell/core/base/expected.h"
 
 namespace brimwell {
 

@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 #include "helper/hibernate_mode.h"
 
 namespace brimwell {

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "core/helper/brimwell_helper_constants.h"
+#include "brimwell/core/helper/brimwell_helper_constants.h"
 #include "helper/helper_command.h"
 
 namespace brimwell {

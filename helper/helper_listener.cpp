@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <chrono>
 
-#include "core/helper/helper_wire.h"
+#include "brimwell/core/helper/helper_wire.h"
 #include "helper/peer_process.h"
 
 namespace brimwell {

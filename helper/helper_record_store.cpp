@@ -7,7 +7,7 @@
 
 #include <cerrno>
 
-#include "core/storage/read_file.h"
+#include "brimwell/core/storage/read_file.h"
 
 namespace brimwell {
 namespace {

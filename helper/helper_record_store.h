@@ -1,15 +1,15 @@
 // HelperRecordStore: keeps the HelperRecord in one small file. Reads trust only a regular file of
 // the expected owner with no group or other permissions, in a directory of that owner that nobody
 // else may write, judged on the opened descriptors; writes replace the file atomically and durably
-// (file and directory flushed) and the empty record deletes it. No lock of its own: callers serialise all use (the daemon runs
-// every operation that touches it on its one command queue).
+// (file and directory flushed) and the empty record deletes it. No lock of its own: callers
+// serialise all use (the daemon runs every operation that touches it on its one command queue).
 #pragma once
 
 #include <sys/types.h>
 
 #include <string>
 
-#include "core/base/expected.h"
+#include "brimwell/core/base/expected.h"
 #include "helper/helper_record.h"
 
 namespace brimwell {

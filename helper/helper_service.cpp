@@ -1,7 +1,7 @@
 #include "helper/helper_service.h"
 
-#include "core/base/white_space.h"
-#include "core/helper/brimwell_helper_constants.h"
+#include "brimwell/core/base/white_space.h"
+#include "brimwell/core/helper/brimwell_helper_constants.h"
 #include "helper/pmset_parser.h"
 
 namespace brimwell {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "core/base/plain_decimal.h"
+#include "brimwell/core/base/plain_decimal.h"
 
 namespace brimwell {
 

@@ -8,7 +8,7 @@
 #include <memory>
 #include <mutex>
 
-#include "core/helper/brimwell_helper_constants.h"
+#include "brimwell/core/helper/brimwell_helper_constants.h"
 #include "helper/helper_daemon_options.h"
 #include "helper/helper_listener.h"
 #include "helper/listening_socket.h"

@@ -9,7 +9,7 @@
 #include <cerrno>
 #include <string>
 
-#include "core/base/plain_decimal.h"
+#include "brimwell/core/base/plain_decimal.h"
 
 #ifndef SO_PEERPIDFD
 #define SO_PEERPIDFD 77  // Linux 6.5; older kernels refuse it and the pid is pinned right after

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 
 namespace brimwell {
 

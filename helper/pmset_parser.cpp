@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "core/base/plain_decimal.h"
-#include "core/base/white_space.h"
+#include "brimwell/core/base/plain_decimal.h"
+#include "brimwell/core/base/white_space.h"
 
 namespace brimwell::PmsetParser {
 namespace {

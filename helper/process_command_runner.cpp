@@ -13,7 +13,7 @@
 #include <cmath>
 #include <functional>
 #include <thread>
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 #include "linux/child_spawn.h"
 
 namespace brimwell {

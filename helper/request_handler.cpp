@@ -1,6 +1,6 @@
 #include "helper/request_handler.h"
 
-#include "core/helper/helper_wire.h"
+#include "brimwell/core/helper/helper_wire.h"
 
 namespace brimwell {
 

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 #include "linux/sd_bus_ptr.h"
 
 namespace brimwell {

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string_view>
 
-#include "core/helper/helper_controlling.h"
+#include "brimwell/core/helper/helper_controlling.h"
 #include "linux/bus_connection.h"
 
 namespace brimwell {

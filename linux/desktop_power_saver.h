@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
-#include "core/helper/helper_controlling.h"
-#include "core/helper/power_saving.h"
+#include "brimwell/core/helper/helper_controlling.h"
+#include "brimwell/core/helper/power_saving.h"
 #include "linux/backlight.h"
 #include "linux/bus_connection.h"
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "core/engine/brimwell_engine.h"
-#include "core/journal/pending_restore.h"
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/journal/pending_restore.h"
 #include "linux/desktop_notifier.h"
 
 namespace brimwell {

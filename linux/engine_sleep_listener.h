@@ -5,7 +5,7 @@
 
 #include <memory>
 
-#include "core/engine/brimwell_engine.h"
+#include "brimwell/core/engine/brimwell_engine.h"
 #include "linux/logind_sleep_watch.h"
 
 namespace brimwell {

@@ -1,6 +1,6 @@
 #include "linux/linux_system_info.h"
 
-#include "core/storage/read_file.h"
+#include "brimwell/core/storage/read_file.h"
 
 namespace brimwell {
 namespace {

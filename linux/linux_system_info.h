@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/engine/collaborators.h"
+#include "brimwell/core/engine/collaborators.h"
 
 namespace brimwell {
 

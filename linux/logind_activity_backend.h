@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/engine/activity.h"
+#include "brimwell/core/engine/activity.h"
 #include "linux/bus_connection.h"
 
 namespace brimwell {

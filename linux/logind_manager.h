@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 #include "linux/sd_bus_ptr.h"
 
 namespace brimwell {

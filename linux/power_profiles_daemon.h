@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 #include "linux/sd_bus_ptr.h"
 
 namespace brimwell {

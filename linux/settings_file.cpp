@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <system_error>
 
-#include "core/storage/brimwell_json.h"
-#include "core/storage/read_file.h"
+#include "brimwell/core/storage/brimwell_json.h"
+#include "brimwell/core/storage/read_file.h"
 
 namespace brimwell {
 namespace {

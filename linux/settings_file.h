@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/error.h"
-#include "core/storage/brimwell_settings.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/storage/brimwell_settings.h"
 
 namespace brimwell {
 

@@ -12,7 +12,7 @@
 #include <functional>
 #include <mutex>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 #include "linux/settings_file.h"
 
 namespace brimwell {

@@ -9,8 +9,8 @@
 #include <optional>
 #include <thread>
 
-#include "core/engine/collaborators.h"
-#include "core/power/battery_reading.h"
+#include "brimwell/core/engine/collaborators.h"
+#include "brimwell/core/power/battery_reading.h"
 
 namespace brimwell {
 

@@ -5,8 +5,8 @@
 #include <optional>
 #include <vector>
 
-#include "core/base/date.h"
-#include "core/power/battery_reading.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/power/battery_reading.h"
 #include "linux/power_supply.h"
 
 namespace brimwell {

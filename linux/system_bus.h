@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 #include "linux/sd_bus_ptr.h"
 
 namespace brimwell {

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "core/storage/read_file.h"
+#include "brimwell/core/storage/read_file.h"
 #include "linux/user_home.h"
 
 namespace brimwell {

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/error.h"
-#include "core/storage/brimwell_paths.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/storage/brimwell_paths.h"
 
 namespace brimwell {
 

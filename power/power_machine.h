@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "core/base/error.h"
-#include "core/power/power_source.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/power/power_source.h"
 #include "power/low_power_profile.h"
 #include "power/sleep_action.h"
 

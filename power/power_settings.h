@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/power/power_source.h"
+#include "brimwell/core/power/power_source.h"
 
 namespace brimwell {
 

@@ -1,7 +1,7 @@
 #include "power/power_settings_file.h"
 
-#include "core/storage/atomic_file.h"
-#include "core/storage/read_file.h"
+#include "brimwell/core/storage/atomic_file.h"
+#include "brimwell/core/storage/read_file.h"
 
 namespace brimwell {
 

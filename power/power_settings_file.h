@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 #include "power/power_settings.h"
 
 namespace brimwell {

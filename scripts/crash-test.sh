@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
-cmake -S . -B build -DBRIMWELL_WERROR=ON >/dev/null
+bash scripts/configure.sh build
 cmake --build build --target brimwell_crash_consistency -j2
 directory=$(mktemp -d "${TMPDIR:-/tmp}/brimwell-crash-XXXXXX")
 trap 'rm -rf "$directory"' EXIT

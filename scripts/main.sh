@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds everything and runs the main job: the real engine through the built-in simulated discharge.
+# Builds what the main job needs, the brimwell tool, and runs it: the real engine through the
+# built-in simulated discharge. Shares build/ and its configuration with scripts/test.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
-cmake -S . -B build >/dev/null
-cmake --build build -j2
+bash scripts/configure.sh build
+cmake --build build -j2 --target brimwell
 exec build/cli/brimwell simulate "$@"

@@ -6,6 +6,6 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
-cmake -S . -B build -DBRIMWELL_WERROR=ON >/dev/null
+bash scripts/configure.sh build
 cmake --build build --target brimwell_daemon_stress -j2
 build/tests/stress/brimwell_daemon_stress "${1:-60}" "${2:-200}"

@@ -1,13 +1,13 @@
 #!/usr/bin/env bash
 # Builds and runs the whole test suite. With --sanitize the build uses AddressSanitizer and
-# UndefinedBehaviorSanitizer (build directory build-asan); otherwise a normal build (build).
+# UndefinedBehaviorSanitizer (build directory build-asan); otherwise the build the main job
+# shares (build).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
 
 build=build
-# The installed tree lives under /usr, where the units and the helper's constants expect it.
-flags=(-DBRIMWELL_WERROR=ON -DCMAKE_INSTALL_PREFIX=/usr)
+flags=()
 if [ "${1:-}" = "--sanitize" ]; then
   build=build-asan
   flags+=(-DBRIMWELL_SANITIZE=address,undefined -DBRIMWELL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug)
@@ -15,6 +15,6 @@ if [ "${1:-}" = "--sanitize" ]; then
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 fi
 
-cmake -S . -B "$build" "${flags[@]}" >/dev/null
+bash scripts/configure.sh "$build" "${flags[@]}"
 cmake --build "$build" -j2
 ctest --test-dir "$build" --output-on-failure -j2

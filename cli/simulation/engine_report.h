@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "core/engine/engine_state.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/engine/engine_state.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell::simulation {
 

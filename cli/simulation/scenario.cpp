@@ -3,8 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
-#include "core/power/fake_battery_spec.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/power/fake_battery_spec.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell::simulation {
 namespace {

@@ -11,9 +11,9 @@
 #include <variant>
 #include <vector>
 
-#include "core/base/enum_text.h"
-#include "core/base/error.h"
-#include "core/power/battery_reading.h"
+#include "brimwell/core/base/enum_text.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/power/battery_reading.h"
 
 namespace brimwell::simulation {
 

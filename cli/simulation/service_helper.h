@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "core/helper/helper_controlling.h"
+#include "brimwell/core/helper/helper_controlling.h"
 #include "helper/helper_service.h"
 
 namespace brimwell::simulation {

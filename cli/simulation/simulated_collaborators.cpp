@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "core/engine/snapshot_shell.h"
+#include "brimwell/core/engine/snapshot_shell.h"
 
 namespace brimwell::simulation {
 

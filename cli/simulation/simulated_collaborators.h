@@ -8,10 +8,10 @@
 #include <functional>
 #include <string>
 
-#include "core/engine/brimwell_engine.h"
-#include "core/engine/collaborators.h"
-#include "core/engine/engine_clock.h"
-#include "core/helper/power_saving.h"
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/engine/collaborators.h"
+#include "brimwell/core/engine/engine_clock.h"
+#include "brimwell/core/helper/power_saving.h"
 
 namespace brimwell::simulation {
 

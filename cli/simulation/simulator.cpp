@@ -2,9 +2,9 @@
 
 #include <unistd.h>
 
+#include "brimwell/core/restore/restore_planner.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "cli/simulation/engine_report.h"
-#include "core/restore/restore_planner.h"
-#include "core/storage/brimwell_json.h"
 #include "helper/helper_record_store.h"
 
 namespace brimwell::simulation {

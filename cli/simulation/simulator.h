@@ -11,13 +11,13 @@
 #include <memory>
 #include <optional>
 
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/engine/manual_clock.h"
 #include "cli/simulation/scenario.h"
 #include "cli/simulation/service_helper.h"
 #include "cli/simulation/simulated_collaborators.h"
 #include "cli/simulation/simulated_pmset.h"
 #include "cli/simulation/timeline.h"
-#include "core/engine/brimwell_engine.h"
-#include "core/engine/manual_clock.h"
 
 namespace brimwell::simulation {
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell::simulation {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "core/storage/json_coding.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell::simulation {
 

@@ -1,4 +1,4 @@
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 
 #include <cerrno>
 #include <cstring>

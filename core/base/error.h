@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/base/expected.h"
+#include "brimwell/core/base/expected.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/base/plain_decimal.h"
+#include "brimwell/core/base/plain_decimal.h"
 
 #include <charconv>
 #include <string>

@@ -1,4 +1,4 @@
-#include "core/base/time_zone.h"
+#include "brimwell/core/base/time_zone.h"
 
 #include <date/tz.h>
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/date.h"
+#include "brimwell/core/base/date.h"
 
 namespace date {
 class time_zone;

@@ -1,4 +1,4 @@
-#include "core/base/white_space.h"
+#include "brimwell/core/base/white_space.h"
 
 namespace brimwell {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/engine/activity.h"
+#include "brimwell/core/engine/activity.h"
 
 namespace brimwell {
 namespace {

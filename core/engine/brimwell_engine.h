@@ -21,21 +21,21 @@
 #include <variant>
 #include <vector>
 
-#include "core/engine/activity.h"
-#include "core/engine/awaiting.h"
-#include "core/engine/collaborators.h"
-#include "core/engine/engine_clock.h"
-#include "core/engine/engine_state.h"
-#include "core/engine/watchdog.h"
-#include "core/helper/helper_controlling.h"
-#include "core/helper/power_saving.h"
-#include "core/journal/journal_store.h"
-#include "core/journal/shutdown_verdict.h"
-#include "core/power/effective_power_tracker.h"
-#include "core/power/minutes_to_empty_smoother.h"
-#include "core/snapshots/snapshot_store.h"
-#include "core/storage/brimwell_paths.h"
-#include "core/storage/brimwell_settings.h"
+#include "brimwell/core/engine/activity.h"
+#include "brimwell/core/engine/awaiting.h"
+#include "brimwell/core/engine/collaborators.h"
+#include "brimwell/core/engine/engine_clock.h"
+#include "brimwell/core/engine/engine_state.h"
+#include "brimwell/core/engine/watchdog.h"
+#include "brimwell/core/helper/helper_controlling.h"
+#include "brimwell/core/helper/power_saving.h"
+#include "brimwell/core/journal/journal_store.h"
+#include "brimwell/core/journal/shutdown_verdict.h"
+#include "brimwell/core/power/effective_power_tracker.h"
+#include "brimwell/core/power/minutes_to_empty_smoother.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
+#include "brimwell/core/storage/brimwell_paths.h"
+#include "brimwell/core/storage/brimwell_settings.h"
 
 namespace brimwell {
 

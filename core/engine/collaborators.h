@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
-#include "core/power/battery_reading.h"
-#include "core/snapshots/snapshot.h"
+#include "brimwell/core/power/battery_reading.h"
+#include "brimwell/core/snapshots/snapshot.h"
 
 namespace brimwell {
 

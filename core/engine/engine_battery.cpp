@@ -3,9 +3,9 @@
 // deeper phase starts its protective work.
 #include <algorithm>
 
-#include "core/engine/brimwell_engine.h"
-#include "core/power/phase_policy.h"
-#include "core/rescue/rescue_ledger.h"
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/power/phase_policy.h"
+#include "brimwell/core/rescue/rescue_ledger.h"
 
 namespace brimwell {
 

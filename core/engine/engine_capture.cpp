@@ -3,10 +3,10 @@
 // save pass, stored on a background thread, pruned, and answered to every waiter.
 #include <asio/post.hpp>
 
-#include "core/engine/awaiting.h"
-#include "core/engine/brimwell_engine.h"
-#include "core/snapshots/snapshot_id.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/engine/awaiting.h"
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/base/date.h"
+#include "brimwell/core/base/date.h"
 
 namespace brimwell {
 

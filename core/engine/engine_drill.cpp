@@ -1,8 +1,8 @@
 // Drills, pins and the pending restore: a drill runs the low-battery work on request and marks its
 // snapshot; at start the launch verdict, or an offer the previous run left unanswered, becomes
 // the pending restore, and a pin keeps the offered snapshot from pruning for seven days.
-#include "core/engine/brimwell_engine.h"
-#include "core/snapshots/snapshot_id.h"
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
 
 namespace brimwell {
 

@@ -4,8 +4,8 @@
 // arming Safe Landing.
 #include <unordered_set>
 
-#include "core/engine/awaiting.h"
-#include "core/engine/brimwell_engine.h"
+#include "brimwell/core/engine/awaiting.h"
+#include "brimwell/core/engine/brimwell_engine.h"
 
 namespace brimwell {
 

@@ -4,9 +4,9 @@
 // silent preconditions is told once, in a sentence.
 #include <limits>
 
-#include "core/engine/awaiting.h"
-#include "core/engine/brimwell_engine.h"
-#include "core/helper/brimwell_helper_constants.h"
+#include "brimwell/core/engine/awaiting.h"
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/helper/brimwell_helper_constants.h"
 
 namespace brimwell {
 

@@ -3,9 +3,9 @@
 #include <asio/co_spawn.hpp>
 #include <asio/post.hpp>
 
-#include "core/engine/awaiting.h"
-#include "core/engine/brimwell_engine.h"
-#include "core/journal/shutdown_detector.h"
+#include "brimwell/core/engine/awaiting.h"
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/journal/shutdown_detector.h"
 
 namespace brimwell {
 

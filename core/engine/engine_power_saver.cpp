@@ -3,10 +3,10 @@
 // release that leaves something behind is retried every five minutes while on the adapter.
 #include <filesystem>
 
-#include "core/engine/awaiting.h"
-#include "core/engine/brimwell_engine.h"
-#include "core/storage/atomic_file.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/engine/awaiting.h"
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/storage/atomic_file.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 

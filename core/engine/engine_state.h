@@ -8,14 +8,14 @@
 #include <variant>
 #include <vector>
 
-#include "core/base/date.h"
-#include "core/helper/helper_state.h"
-#include "core/helper/power_saver_record.h"
-#include "core/journal/pending_restore.h"
-#include "core/power/battery_reading.h"
-#include "core/power/phase.h"
-#include "core/snapshots/snapshot_summary.h"
-#include "core/snapshots/workspace_records.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/helper/helper_state.h"
+#include "brimwell/core/helper/power_saver_record.h"
+#include "brimwell/core/journal/pending_restore.h"
+#include "brimwell/core/power/battery_reading.h"
+#include "brimwell/core/power/phase.h"
+#include "brimwell/core/snapshots/snapshot_summary.h"
+#include "brimwell/core/snapshots/workspace_records.h"
 
 namespace brimwell {
 

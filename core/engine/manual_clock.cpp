@@ -1,4 +1,4 @@
-#include "core/engine/manual_clock.h"
+#include "brimwell/core/engine/manual_clock.h"
 
 #include <algorithm>
 #include <chrono>

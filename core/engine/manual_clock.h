@@ -11,7 +11,7 @@
 #include <memory>
 #include <vector>
 
-#include "core/engine/engine_clock.h"
+#include "brimwell/core/engine/engine_clock.h"
 
 namespace brimwell {
 

@@ -1,6 +1,6 @@
-#include "core/engine/snapshot_shell.h"
+#include "brimwell/core/engine/snapshot_shell.h"
 
-#include "core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
 
 namespace brimwell {
 

@@ -5,10 +5,10 @@
 
 #include <optional>
 
-#include "core/base/date.h"
-#include "core/engine/collaborators.h"
-#include "core/power/battery_reading.h"
-#include "core/snapshots/snapshot.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/engine/collaborators.h"
+#include "brimwell/core/power/battery_reading.h"
+#include "brimwell/core/snapshots/snapshot.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/engine/system_clock.h"
+#include "brimwell/core/engine/system_clock.h"
 
 #include <sys/timerfd.h>
 #include <unistd.h>

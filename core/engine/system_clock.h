@@ -6,7 +6,7 @@
 
 #include <asio/io_context.hpp>
 
-#include "core/engine/engine_clock.h"
+#include "brimwell/core/engine/engine_clock.h"
 
 namespace brimwell {
 

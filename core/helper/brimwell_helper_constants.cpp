@@ -1,8 +1,8 @@
-#include "core/helper/brimwell_helper_constants.h"
+#include "brimwell/core/helper/brimwell_helper_constants.h"
 
 #include <algorithm>
 
-#include "core/base/plain_decimal.h"
+#include "brimwell/core/base/plain_decimal.h"
 
 #ifndef BRIMWELL_BUILD_VERSION
 #define BRIMWELL_BUILD_VERSION ""

@@ -11,7 +11,7 @@
 #include <string_view>
 #include <variant>
 
-#include "core/helper/helper_call.h"
+#include "brimwell/core/helper/helper_call.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/helper/helper_call.h"
+#include "brimwell/core/helper/helper_call.h"
 
 namespace brimwell {
 

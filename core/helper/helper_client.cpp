@@ -1,4 +1,4 @@
-#include "core/helper/helper_client.h"
+#include "brimwell/core/helper/helper_client.h"
 
 #include <atomic>
 #include <chrono>
@@ -8,8 +8,8 @@
 #include <optional>
 #include <thread>
 
-#include "core/helper/brimwell_helper_constants.h"
-#include "core/helper/helper_connection.h"
+#include "brimwell/core/helper/brimwell_helper_constants.h"
+#include "brimwell/core/helper/helper_connection.h"
 
 namespace brimwell {
 

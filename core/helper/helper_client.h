@@ -11,10 +11,10 @@
 #include <memory>
 #include <string>
 
-#include "core/helper/helper_call.h"
-#include "core/helper/helper_controlling.h"
-#include "core/helper/helper_wire.h"
-#include "core/helper/peer_identity.h"
+#include "brimwell/core/helper/helper_call.h"
+#include "brimwell/core/helper/helper_controlling.h"
+#include "brimwell/core/helper/helper_wire.h"
+#include "brimwell/core/helper/peer_identity.h"
 
 namespace brimwell {
 

@@ -8,9 +8,9 @@
 #include <chrono>
 #include <string>
 
-#include "core/base/error.h"
-#include "core/helper/helper_wire.h"
-#include "core/helper/peer_identity.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/helper/helper_wire.h"
+#include "brimwell/core/helper/peer_identity.h"
 
 namespace brimwell {
 

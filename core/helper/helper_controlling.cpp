@@ -1,9 +1,9 @@
-#include "core/helper/helper_controlling.h"
+#include "brimwell/core/helper/helper_controlling.h"
 
 #include <utility>
 
-#include "core/helper/brimwell_helper_constants.h"
-#include "core/helper/helper_command_unavailable.h"
+#include "brimwell/core/helper/brimwell_helper_constants.h"
+#include "brimwell/core/helper/helper_command_unavailable.h"
 
 namespace brimwell {
 

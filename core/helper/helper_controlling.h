@@ -7,8 +7,8 @@
 #include <functional>
 #include <optional>
 
-#include "core/base/error.h"
-#include "core/helper/helper_state.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/helper/helper_state.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/helper/helper_wire.h"
+#include "brimwell/core/helper/helper_wire.h"
 
 #include <limits>
 

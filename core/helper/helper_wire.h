@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/error.h"
-#include "core/helper/helper_call.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/helper/helper_call.h"
 
 namespace brimwell {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 
 namespace brimwell {
 

@@ -1,7 +1,7 @@
-#include "core/helper/power_saver_record.h"
+#include "brimwell/core/helper/power_saver_record.h"
 
-#include "core/storage/brimwell_json.h"
-#include "core/storage/read_file.h"
+#include "brimwell/core/storage/brimwell_json.h"
+#include "brimwell/core/storage/read_file.h"
 
 namespace brimwell {
 

@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "core/base/error.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

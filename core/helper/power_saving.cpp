@@ -1,4 +1,4 @@
-#include "core/helper/power_saving.h"
+#include "brimwell/core/helper/power_saving.h"
 
 namespace brimwell {
 

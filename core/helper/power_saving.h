@@ -5,8 +5,8 @@
 
 #include <functional>
 
-#include "core/helper/power_saver_record.h"
-#include "core/storage/brimwell_settings.h"
+#include "brimwell/core/helper/power_saver_record.h"
+#include "brimwell/core/storage/brimwell_settings.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/journal/journal.h"
+#include "brimwell/core/journal/journal.h"
 
 namespace brimwell {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/date.h"
-#include "core/base/enum_text.h"
-#include "core/journal/shutdown_verdict.h"
-#include "core/power/phase.h"
-#include "core/power/power_source.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/base/enum_text.h"
+#include "brimwell/core/journal/shutdown_verdict.h"
+#include "brimwell/core/power/phase.h"
+#include "brimwell/core/power/power_source.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

@@ -1,8 +1,8 @@
-#include "core/journal/journal_store.h"
+#include "brimwell/core/journal/journal_store.h"
 
-#include "core/storage/atomic_file.h"
-#include "core/storage/brimwell_json.h"
-#include "core/storage/read_file.h"
+#include "brimwell/core/storage/atomic_file.h"
+#include "brimwell/core/storage/brimwell_json.h"
+#include "brimwell/core/storage/read_file.h"
 
 namespace brimwell {
 

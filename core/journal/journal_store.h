@@ -9,9 +9,9 @@
 #include <mutex>
 #include <optional>
 
-#include "core/base/error.h"
-#include "core/journal/journal.h"
-#include "core/storage/brimwell_paths.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/journal/journal.h"
+#include "brimwell/core/storage/brimwell_paths.h"
 
 namespace brimwell {
 

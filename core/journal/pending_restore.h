@@ -3,8 +3,8 @@
 // parts).
 #pragma once
 
-#include "core/journal/shutdown_verdict.h"
-#include "core/snapshots/snapshot_summary.h"
+#include "brimwell/core/journal/shutdown_verdict.h"
+#include "brimwell/core/snapshots/snapshot_summary.h"
 
 namespace brimwell {
 

@@ -1,6 +1,6 @@
-#include "core/journal/shutdown_detector.h"
+#include "brimwell/core/journal/shutdown_detector.h"
 
-#include "core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
 
 namespace brimwell::ShutdownDetector {
 namespace {

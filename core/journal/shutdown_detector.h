@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/journal/journal.h"
-#include "core/journal/shutdown_verdict.h"
-#include "core/power/thresholds.h"
+#include "brimwell/core/journal/journal.h"
+#include "brimwell/core/journal/shutdown_verdict.h"
+#include "brimwell/core/power/thresholds.h"
 
 namespace brimwell::ShutdownDetector {
 

@@ -1,4 +1,4 @@
-#include "core/journal/shutdown_verdict.h"
+#include "brimwell/core/journal/shutdown_verdict.h"
 
 namespace brimwell {
 

@@ -9,8 +9,8 @@
 #include <string_view>
 #include <variant>
 
-#include "core/base/date.h"
-#include "core/base/enum_text.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/base/enum_text.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/power/battery_reading.h"
+#include "brimwell/core/power/battery_reading.h"
 
 namespace brimwell {
 

@@ -5,9 +5,9 @@
 
 #include <optional>
 
-#include "core/base/date.h"
-#include "core/power/power_source.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/power/power_source.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

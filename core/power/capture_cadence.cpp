@@ -1,4 +1,4 @@
-#include "core/power/capture_cadence.h"
+#include "brimwell/core/power/capture_cadence.h"
 
 namespace brimwell {
 

@@ -2,8 +2,8 @@
 // as stored (no checks). A plain value; any thread.
 #pragma once
 
-#include "core/power/phase.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/power/phase.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

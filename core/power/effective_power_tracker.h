@@ -5,8 +5,8 @@
 
 #include <optional>
 
-#include "core/power/battery_reading.h"
-#include "core/power/power_source.h"
+#include "brimwell/core/power/battery_reading.h"
+#include "brimwell/core/power/power_source.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/power/fake_battery_spec.h"
+#include "brimwell/core/power/fake_battery_spec.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/base/plain_decimal.h"
+#include "brimwell/core/base/plain_decimal.h"
 
 namespace brimwell {
 namespace {

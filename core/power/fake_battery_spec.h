@@ -6,9 +6,9 @@
 #include <optional>
 #include <string_view>
 
-#include "core/base/date.h"
-#include "core/power/battery_reading.h"
-#include "core/power/power_source.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/power/battery_reading.h"
+#include "brimwell/core/power/power_source.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/power/minutes_to_empty_smoother.h"
+#include "brimwell/core/power/minutes_to_empty_smoother.h"
 
 #include <algorithm>
 #include <chrono>

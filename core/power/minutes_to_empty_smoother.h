@@ -6,8 +6,8 @@
 #include <optional>
 #include <vector>
 
-#include "core/base/date.h"
-#include "core/power/thresholds.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/power/thresholds.h"
 
 namespace brimwell {
 

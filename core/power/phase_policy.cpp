@@ -1,4 +1,4 @@
-#include "core/power/phase_policy.h"
+#include "brimwell/core/power/phase_policy.h"
 
 namespace brimwell::PhasePolicy {
 namespace {

@@ -5,9 +5,9 @@
 
 #include <optional>
 
-#include "core/power/battery_reading.h"
-#include "core/power/phase.h"
-#include "core/power/thresholds.h"
+#include "brimwell/core/power/battery_reading.h"
+#include "brimwell/core/power/phase.h"
+#include "brimwell/core/power/thresholds.h"
 
 namespace brimwell::PhasePolicy {
 

@@ -1,4 +1,4 @@
-#include "core/power/thresholds.h"
+#include "brimwell/core/power/thresholds.h"
 
 namespace brimwell {
 namespace {

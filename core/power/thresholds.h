@@ -3,7 +3,7 @@
 // the defaults where it is used. A plain value; any thread.
 #pragma once
 
-#include "core/storage/json_coding.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

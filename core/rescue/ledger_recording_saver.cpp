@@ -1,4 +1,4 @@
-#include "core/rescue/ledger_recording_saver.h"
+#include "brimwell/core/rescue/ledger_recording_saver.h"
 
 namespace brimwell {
 

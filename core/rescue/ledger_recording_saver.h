@@ -7,9 +7,9 @@
 #include <functional>
 #include <memory>
 
-#include "core/base/date.h"
-#include "core/engine/collaborators.h"
-#include "core/rescue/rescue_ledger.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/engine/collaborators.h"
+#include "brimwell/core/rescue/rescue_ledger.h"
 
 namespace brimwell {
 

@@ -1,12 +1,12 @@
-#include "core/rescue/rescue_ledger.h"
+#include "brimwell/core/rescue/rescue_ledger.h"
 
 #include <chrono>
 #include <system_error>
 #include <unordered_set>
 
-#include "core/storage/atomic_file.h"
-#include "core/storage/brimwell_json.h"
-#include "core/storage/read_file.h"
+#include "brimwell/core/storage/atomic_file.h"
+#include "brimwell/core/storage/brimwell_json.h"
+#include "brimwell/core/storage/read_file.h"
 
 namespace brimwell {
 namespace {

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "core/base/date.h"
-#include "core/snapshots/workspace_records.h"
-#include "core/storage/brimwell_paths.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/snapshots/workspace_records.h"
+#include "brimwell/core/storage/brimwell_paths.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

@@ -1,6 +1,6 @@
-#include "core/restore/current_workspace.h"
+#include "brimwell/core/restore/current_workspace.h"
 
-#include "core/restore/kind_keyed_map.h"
+#include "brimwell/core/restore/kind_keyed_map.h"
 
 namespace brimwell {
 

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/snapshots/app_kinds.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/snapshots/app_kinds.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

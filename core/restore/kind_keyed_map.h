@@ -5,8 +5,8 @@
 #include <map>
 #include <string>
 
-#include "core/base/enum_text.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/base/enum_text.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

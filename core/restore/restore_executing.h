@@ -4,8 +4,8 @@
 
 #include <functional>
 
-#include "core/restore/restore_plan.h"
-#include "core/restore/restore_report.h"
+#include "brimwell/core/restore/restore_plan.h"
+#include "brimwell/core/restore/restore_report.h"
 
 namespace brimwell {
 

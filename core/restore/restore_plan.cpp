@@ -1,4 +1,4 @@
-#include "core/restore/restore_plan.h"
+#include "brimwell/core/restore/restore_plan.h"
 
 namespace brimwell {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "core/restore/restore_step.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/restore/restore_step.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

@@ -4,10 +4,10 @@
 // size of the snapshot and the current workspace.
 #pragma once
 
-#include "core/restore/current_workspace.h"
-#include "core/restore/restore_plan.h"
-#include "core/restore/restore_selection.h"
-#include "core/snapshots/snapshot.h"
+#include "brimwell/core/restore/current_workspace.h"
+#include "brimwell/core/restore/restore_plan.h"
+#include "brimwell/core/restore/restore_selection.h"
+#include "brimwell/core/snapshots/snapshot.h"
 
 namespace brimwell::RestorePlanner {
 

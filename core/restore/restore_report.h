@@ -6,7 +6,7 @@
 #include <variant>
 #include <vector>
 
-#include "core/restore/restore_step.h"
+#include "brimwell/core/restore/restore_step.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/restore/restore_selection.h"
+#include "brimwell/core/restore/restore_selection.h"
 
 namespace brimwell {
 

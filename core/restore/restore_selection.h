@@ -9,8 +9,8 @@
 #include <set>
 #include <string>
 
-#include "core/snapshots/app_kinds.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/snapshots/app_kinds.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

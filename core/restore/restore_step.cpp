@@ -1,4 +1,4 @@
-#include "core/restore/restore_step.h"
+#include "brimwell/core/restore/restore_step.h"
 
 #include <array>
 

@@ -9,9 +9,9 @@
 #include <variant>
 #include <vector>
 
-#include "core/snapshots/clipboard_record.h"
-#include "core/snapshots/workspace_records.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/snapshots/clipboard_record.h"
+#include "brimwell/core/snapshots/workspace_records.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

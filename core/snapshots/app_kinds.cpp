@@ -1,4 +1,4 @@
-#include "core/snapshots/app_kinds.h"
+#include "brimwell/core/snapshots/app_kinds.h"
 
 #include <cstddef>
 

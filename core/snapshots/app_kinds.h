@@ -8,7 +8,7 @@
 #include <optional>
 #include <string_view>
 
-#include "core/base/enum_text.h"
+#include "brimwell/core/base/enum_text.h"
 
 namespace brimwell {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <string_view>
 
-#include "core/base/enum_text.h"
+#include "brimwell/core/base/enum_text.h"
 
 namespace brimwell {
 

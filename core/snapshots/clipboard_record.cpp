@@ -1,6 +1,6 @@
-#include "core/snapshots/clipboard_record.h"
+#include "brimwell/core/snapshots/clipboard_record.h"
 
-#include "core/storage/base64.h"
+#include "brimwell/core/storage/base64.h"
 
 namespace brimwell {
 

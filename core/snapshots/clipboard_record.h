@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/storage/json_coding.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

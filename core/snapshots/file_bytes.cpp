@@ -1,4 +1,4 @@
-#include "core/snapshots/file_bytes.h"
+#include "brimwell/core/snapshots/file_bytes.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,8 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
-#include "core/snapshots/long_string_skipper.h"
-#include "core/storage/read_file.h"
+#include "brimwell/core/snapshots/long_string_skipper.h"
+#include "brimwell/core/storage/read_file.h"
 
 namespace brimwell {
 namespace {

@@ -1,8 +1,8 @@
-#include "core/snapshots/long_string_skipper.h"
+#include "brimwell/core/snapshots/long_string_skipper.h"
 
 #include <cstring>
 
-#include "core/storage/ascii_text.h"
+#include "brimwell/core/storage/ascii_text.h"
 
 namespace brimwell {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/snapshots/parsed_url.h"
+#include "brimwell/core/snapshots/parsed_url.h"
 
 #include <cctype>
 

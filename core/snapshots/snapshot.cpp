@@ -1,4 +1,4 @@
-#include "core/snapshots/snapshot.h"
+#include "brimwell/core/snapshots/snapshot.h"
 
 #include <set>
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "core/base/date.h"
-#include "core/power/power_source.h"
-#include "core/snapshots/capture_enums.h"
-#include "core/snapshots/clipboard_record.h"
-#include "core/snapshots/workspace_records.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/power/power_source.h"
+#include "brimwell/core/snapshots/capture_enums.h"
+#include "brimwell/core/snapshots/clipboard_record.h"
+#include "brimwell/core/snapshots/workspace_records.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
 
 #include <chrono>
 #include <cstdint>

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/date.h"
+#include "brimwell/core/base/date.h"
 
 namespace brimwell::SnapshotID {
 

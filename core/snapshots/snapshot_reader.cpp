@@ -1,4 +1,4 @@
-#include "core/snapshots/snapshot_reader.h"
+#include "brimwell/core/snapshots/snapshot_reader.h"
 
 #include <simdjson.h>
 
@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "core/storage/base64.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/base64.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell::SnapshotReader {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <string_view>
 
-#include "core/base/error.h"
-#include "core/snapshots/snapshot.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/snapshots/snapshot.h"
 
 namespace brimwell::SnapshotReader {
 

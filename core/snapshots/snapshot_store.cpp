@@ -1,4 +1,4 @@
-#include "core/snapshots/snapshot_store.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -11,13 +11,13 @@
 #include <climits>
 #include <cstdlib>
 
-#include "core/snapshots/file_bytes.h"
-#include "core/snapshots/snapshot_id.h"
-#include "core/snapshots/snapshot_reader.h"
-#include "core/snapshots/snapshot_writer.h"
-#include "core/snapshots/summary_probe.h"
-#include "core/storage/atomic_file.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/snapshots/file_bytes.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_reader.h"
+#include "brimwell/core/snapshots/snapshot_writer.h"
+#include "brimwell/core/snapshots/summary_probe.h"
+#include "brimwell/core/storage/atomic_file.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 namespace {

@@ -13,13 +13,13 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/date.h"
-#include "core/base/expected.h"
-#include "core/snapshots/snapshot.h"
-#include "core/snapshots/snapshot_store_error.h"
-#include "core/snapshots/snapshot_summary.h"
-#include "core/storage/brimwell_paths.h"
-#include "core/storage/file_system.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/base/expected.h"
+#include "brimwell/core/snapshots/snapshot.h"
+#include "brimwell/core/snapshots/snapshot_store_error.h"
+#include "brimwell/core/snapshots/snapshot_summary.h"
+#include "brimwell/core/storage/brimwell_paths.h"
+#include "brimwell/core/storage/file_system.h"
 
 namespace brimwell {
 

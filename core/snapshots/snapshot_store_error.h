@@ -5,7 +5,7 @@
 #include <string>
 #include <variant>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 
 namespace brimwell {
 

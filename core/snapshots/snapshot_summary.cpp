@@ -1,4 +1,4 @@
-#include "core/snapshots/snapshot_summary.h"
+#include "brimwell/core/snapshots/snapshot_summary.h"
 
 namespace brimwell {
 

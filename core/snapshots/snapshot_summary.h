@@ -4,10 +4,10 @@
 
 #include <string>
 
-#include "core/base/date.h"
-#include "core/snapshots/capture_enums.h"
-#include "core/snapshots/snapshot.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/snapshots/capture_enums.h"
+#include "brimwell/core/snapshots/snapshot.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/snapshots/snapshot_writer.h"
+#include "brimwell/core/snapshots/snapshot_writer.h"
 
 #include <algorithm>
 #include <charconv>
@@ -8,9 +8,9 @@
 #include <nlohmann/json.hpp>
 #include <span>
 
-#include "core/storage/ascii_text.h"
-#include "core/storage/base64.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/ascii_text.h"
+#include "brimwell/core/storage/base64.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell::SnapshotWriter {
 namespace {

@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "core/base/error.h"
-#include "core/snapshots/snapshot.h"
-#include "core/storage/atomic_file.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/snapshots/snapshot.h"
+#include "brimwell/core/storage/atomic_file.h"
 
 namespace brimwell::SnapshotWriter {
 

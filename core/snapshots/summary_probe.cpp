@@ -1,11 +1,11 @@
-#include "core/snapshots/summary_probe.h"
+#include "brimwell/core/snapshots/summary_probe.h"
 
 #include <simdjson.h>
 
-#include "core/snapshots/long_string_skipper.h"
-#include "core/snapshots/snapshot.h"
-#include "core/storage/brimwell_json.h"
-#include "core/storage/json_syntax.h"
+#include "brimwell/core/snapshots/long_string_skipper.h"
+#include "brimwell/core/snapshots/snapshot.h"
+#include "brimwell/core/storage/brimwell_json.h"
+#include "brimwell/core/storage/json_syntax.h"
 
 namespace brimwell {
 namespace {

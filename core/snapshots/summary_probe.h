@@ -9,10 +9,10 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/date.h"
-#include "core/base/error.h"
-#include "core/snapshots/capture_enums.h"
-#include "core/snapshots/snapshot_summary.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/snapshots/capture_enums.h"
+#include "brimwell/core/snapshots/snapshot_summary.h"
 
 namespace brimwell {
 

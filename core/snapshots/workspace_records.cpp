@@ -1,4 +1,4 @@
-#include "core/snapshots/workspace_records.h"
+#include "brimwell/core/snapshots/workspace_records.h"
 
 namespace brimwell {
 

@@ -7,10 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "core/snapshots/app_kinds.h"
-#include "core/snapshots/capture_enums.h"
-#include "core/snapshots/parsed_url.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/snapshots/app_kinds.h"
+#include "brimwell/core/snapshots/capture_enums.h"
+#include "brimwell/core/snapshots/parsed_url.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

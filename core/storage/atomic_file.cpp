@@ -1,4 +1,4 @@
-#include "core/storage/atomic_file.h"
+#include "brimwell/core/storage/atomic_file.h"
 
 #include <fcntl.h>
 #include <unistd.h>

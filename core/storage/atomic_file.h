@@ -9,8 +9,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/error.h"
-#include "core/storage/file_system.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/storage/file_system.h"
 
 namespace brimwell::AtomicFile {
 

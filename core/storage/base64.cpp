@@ -1,4 +1,4 @@
-#include "core/storage/base64.h"
+#include "brimwell/core/storage/base64.h"
 
 #include <array>
 #include <cstring>

@@ -8,9 +8,9 @@
 #include <string>
 #include <string_view>
 
-#include "core/base/date.h"
-#include "core/base/error.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell::BrimwellJSON {
 

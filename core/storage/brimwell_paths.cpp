@@ -1,4 +1,4 @@
-#include "core/storage/brimwell_paths.h"
+#include "brimwell/core/storage/brimwell_paths.h"
 
 #include <pwd.h>
 #include <unistd.h>

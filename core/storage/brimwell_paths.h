@@ -6,9 +6,9 @@
 #include <map>
 #include <string>
 
-#include "core/base/date.h"
-#include "core/base/error.h"
-#include "core/base/time_zone.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/base/time_zone.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/storage/brimwell_settings.h"
+#include "brimwell/core/storage/brimwell_settings.h"
 
 namespace brimwell {
 namespace {

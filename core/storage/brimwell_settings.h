@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "core/power/capture_cadence.h"
-#include "core/power/thresholds.h"
-#include "core/storage/json_coding.h"
+#include "brimwell/core/power/capture_cadence.h"
+#include "brimwell/core/power/thresholds.h"
+#include "brimwell/core/storage/json_coding.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/storage/file_system.h"
+#include "brimwell/core/storage/file_system.h"
 
 #include <fcntl.h>
 #include <unistd.h>

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <filesystem>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 
 namespace brimwell {
 

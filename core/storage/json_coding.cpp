@@ -1,8 +1,8 @@
-#include "core/storage/json_coding.h"
+#include "brimwell/core/storage/json_coding.h"
 
 #include <cmath>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 

@@ -17,8 +17,8 @@
 #include <utility>
 #include <vector>
 
-#include "core/base/date.h"
-#include "core/base/enum_text.h"
+#include "brimwell/core/base/date.h"
+#include "brimwell/core/base/enum_text.h"
 
 namespace brimwell {
 

@@ -1,4 +1,4 @@
-#include "core/storage/json_syntax.h"
+#include "brimwell/core/storage/json_syntax.h"
 
 #include <charconv>
 #include <cstdint>

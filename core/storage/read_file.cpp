@@ -1,4 +1,4 @@
-#include "core/storage/read_file.h"
+#include "brimwell/core/storage/read_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <string>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 
 namespace brimwell {
 

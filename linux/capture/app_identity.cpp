@@ -3,7 +3,7 @@
 #include <array>
 #include <utility>
 
-#include "core/snapshots/app_kinds.h"
+#include "brimwell/core/snapshots/app_kinds.h"
 
 namespace brimwell {
 namespace {

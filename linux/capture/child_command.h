@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 
 namespace brimwell {
 

@@ -2,8 +2,8 @@
 // selection from its owner; tests give fixed records or failures.
 #pragma once
 
-#include "core/base/error.h"
-#include "core/snapshots/clipboard_record.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/snapshots/clipboard_record.h"
 
 namespace brimwell {
 

@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 
 namespace brimwell {
 

@@ -2,7 +2,7 @@
 
 #include <array>
 
-#include "core/snapshots/app_kinds.h"
+#include "brimwell/core/snapshots/app_kinds.h"
 
 namespace brimwell {
 

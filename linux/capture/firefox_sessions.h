@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/error.h"
-#include "core/snapshots/workspace_records.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/snapshots/workspace_records.h"
 
 namespace brimwell {
 

@@ -8,8 +8,8 @@
 #include <filesystem>
 #include <map>
 
-#include "core/engine/snapshot_shell.h"
-#include "core/snapshots/app_kinds.h"
+#include "brimwell/core/engine/snapshot_shell.h"
+#include "brimwell/core/snapshots/app_kinds.h"
 #include "linux/capture/app_assembly.h"
 #include "linux/capture/app_identity.h"
 #include "linux/capture/browser_sessions.h"

@@ -13,8 +13,8 @@
 #include <mutex>
 #include <thread>
 
-#include "core/engine/collaborators.h"
-#include "core/engine/engine_clock.h"
+#include "brimwell/core/engine/collaborators.h"
+#include "brimwell/core/engine/engine_clock.h"
 #include "linux/capture/browser_source.h"
 #include "linux/capture/clipboard_source.h"
 #include "linux/capture/desktop_catalog.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/snapshots/workspace_records.h"
+#include "brimwell/core/snapshots/workspace_records.h"
 
 namespace brimwell {
 

@@ -2,7 +2,7 @@
 // window manager through EWMH; tests give fixed desktops or failures.
 #pragma once
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 #include "linux/capture/x11_desktop.h"
 
 namespace brimwell {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/snapshots/clipboard_record.h"
+#include "brimwell/core/snapshots/clipboard_record.h"
 #include "linux/capture/clipboard_source.h"
 
 namespace brimwell {

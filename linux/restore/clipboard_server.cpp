@@ -14,7 +14,7 @@
 #include <map>
 #include <memory>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "linux/child_spawn.h"
 
 namespace brimwell {

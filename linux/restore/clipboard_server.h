@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "core/base/error.h"
-#include "core/snapshots/clipboard_record.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/snapshots/clipboard_record.h"
 #include "linux/restore/programs.h"
 
 namespace brimwell {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/error.h"
-#include "core/restore/restore_plan.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/restore/restore_plan.h"
 
 namespace brimwell {
 

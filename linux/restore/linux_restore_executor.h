@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/restore/restore_executing.h"
+#include "brimwell/core/restore/restore_executing.h"
 #include "linux/capture/process_table.h"
 #include "linux/restore/app_directory.h"
 #include "linux/restore/programs.h"

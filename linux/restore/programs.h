@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 #include "linux/capture/child_command.h"
 
 namespace brimwell {

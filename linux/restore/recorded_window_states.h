@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/snapshots/workspace_records.h"
+#include "brimwell/core/snapshots/workspace_records.h"
 
 namespace brimwell {
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/restore/restore_step.h"
+#include "brimwell/core/restore/restore_step.h"
 
 namespace brimwell {
 

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "core/base/error.h"
+#include "brimwell/core/base/error.h"
 #include "linux/capture/x11_desktop.h"
 #include "linux/restore/window_matching.h"
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/snapshots/workspace_records.h"
+#include "brimwell/core/snapshots/workspace_records.h"
 #include "linux/capture/x11_desktop.h"
 
 namespace brimwell {

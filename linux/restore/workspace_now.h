@@ -2,8 +2,8 @@
 // desktop, and the snapshot as the planner should see it. Pure functions over values; any thread.
 #pragma once
 
-#include "core/restore/current_workspace.h"
-#include "core/snapshots/snapshot.h"
+#include "brimwell/core/restore/current_workspace.h"
+#include "brimwell/core/snapshots/snapshot.h"
 
 namespace brimwell {
 

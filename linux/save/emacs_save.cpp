@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "core/storage/base64.h"
+#include "brimwell/core/storage/base64.h"
 
 namespace brimwell {
 namespace {

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/base/error.h"
-#include "core/engine/collaborators.h"
+#include "brimwell/core/base/error.h"
+#include "brimwell/core/engine/collaborators.h"
 
 namespace brimwell {
 

@@ -14,7 +14,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/engine/collaborators.h"
+#include "brimwell/core/engine/collaborators.h"
 #include "linux/capture/desktop_catalog.h"
 #include "linux/capture/process_table.h"
 #include "linux/save/emacs_server.h"

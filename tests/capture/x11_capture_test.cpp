@@ -13,9 +13,9 @@
 #include <new>
 #include <set>
 
-#include "core/engine/manual_clock.h"
-#include "core/snapshots/snapshot_id.h"
-#include "core/snapshots/snapshot_store.h"
+#include "brimwell/core/engine/manual_clock.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
 #include "linux/capture/child_command.h"
 #include "linux/capture/tmux_source.h"
 #include "linux/capture/x11_clipboard_source.h"
@@ -292,7 +292,7 @@ TEST(TmuxSource, ReadsPanesWhateverTheLocale) {
   ASSERT_TRUE(runChild({"tmux", "-S", socket, "new-session", "-d", "-s", "notes", "-n",
                         "r\xC3\xA9sum\xC3\xA9", "-c", where},
                        5));
-  const TerminalRecord record = TmuxCommandSource({"-S", socket}).tmux();
+  const TerminalRecord record = TmuxCommandSource({"-S", socket}, 10).tmux();
   (void)runChild({"tmux", "-S", socket, "kill-server"}, 5);
   EXPECT_EQ(record.status, CaptureStatus::ok);
   ASSERT_EQ(record.windows.size(), 1u);

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/journal/journal_store.h"
+#include "brimwell/core/journal/journal_store.h"
 #include "tests/cli/run_tool.h"
 #include "tests/cli/stored_snapshots.h"
 

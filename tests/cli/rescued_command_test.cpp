@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/rescue/rescue_ledger.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/rescue/rescue_ledger.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/cli/run_tool.h"
 
 namespace brimwell {

@@ -5,8 +5,8 @@
 
 #include <fstream>
 
-#include "core/storage/brimwell_json.h"
-#include "core/storage/brimwell_settings.h"
+#include "brimwell/core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_settings.h"
 #include "tests/cli/run_tool.h"
 #include "tests/support/scoped_environment.h"
 

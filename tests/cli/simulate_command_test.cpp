@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <fstream>
 
-#include "core/storage/json_coding.h"
+#include "brimwell/core/storage/json_coding.h"
 #include "tests/cli/run_tool.h"
 
 namespace brimwell {

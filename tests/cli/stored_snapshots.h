@@ -5,10 +5,10 @@
 
 #include <string>
 
-#include "core/snapshots/snapshot.h"
-#include "core/snapshots/snapshot_id.h"
-#include "core/snapshots/snapshot_store.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/snapshots/snapshot.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell::testing {

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "core/journal/journal_store.h"
+#include "brimwell/core/journal/journal_store.h"
 #include "tests/cli/run_tool.h"
 #include "tests/support/scoped_environment.h"
 

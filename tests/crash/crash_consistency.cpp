@@ -27,15 +27,15 @@
 #include <thread>
 #include <vector>
 
-#include "core/helper/power_saver_record.h"
-#include "core/journal/journal_store.h"
-#include "core/rescue/rescue_ledger.h"
-#include "core/snapshots/snapshot_id.h"
-#include "core/snapshots/snapshot_store.h"
-#include "core/storage/atomic_file.h"
-#include "core/storage/brimwell_json.h"
-#include "core/storage/brimwell_paths.h"
-#include "core/storage/read_file.h"
+#include "brimwell/core/helper/power_saver_record.h"
+#include "brimwell/core/journal/journal_store.h"
+#include "brimwell/core/rescue/rescue_ledger.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
+#include "brimwell/core/storage/atomic_file.h"
+#include "brimwell/core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_paths.h"
+#include "brimwell/core/storage/read_file.h"
 #include "helper/helper_record_store.h"
 
 namespace brimwell {

@@ -8,7 +8,7 @@
 
 #include <future>
 
-#include "core/helper/helper_client.h"
+#include "brimwell/core/helper/helper_client.h"
 #include "helper/listening_socket.h"
 #include "tests/helper/daemon_process.h"
 

@@ -12,9 +12,9 @@
 #include <utility>
 #include <vector>
 
-#include "core/engine/brimwell_engine.h"
-#include "core/engine/snapshot_shell.h"
-#include "core/engine/system_clock.h"
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/engine/snapshot_shell.h"
+#include "brimwell/core/engine/system_clock.h"
 #include "tests/support/private_bus.h"
 #include "tests/support/temp_dir.h"
 

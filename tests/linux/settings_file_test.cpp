@@ -6,7 +6,7 @@
 
 #include <fstream>
 
-#include "core/storage/read_file.h"
+#include "brimwell/core/storage/read_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell {

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "linux/power_supply.h"
 #include "tests/linux/fake_sysfs.h"
 

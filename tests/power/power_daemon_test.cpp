@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <future>
 
-#include "core/helper/helper_client.h"
-#include "core/helper/peer_identity.h"
+#include "brimwell/core/helper/helper_client.h"
+#include "brimwell/core/helper/peer_identity.h"
 #include "helper/helper_record.h"
 #include "linux/sd_bus_ptr.h"
 #include "power/power_settings.h"

@@ -11,9 +11,9 @@
 #include <fstream>
 #include <map>
 
-#include "core/engine/manual_clock.h"
-#include "core/journal/journal_store.h"
-#include "core/snapshots/snapshot_store.h"
+#include "brimwell/core/engine/manual_clock.h"
+#include "brimwell/core/journal/journal_store.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
 #include "linux/capture/child_command.h"
 #include "linux/capture/linux_workspace_capturer.h"
 #include "linux/capture/x11_clipboard_source.h"

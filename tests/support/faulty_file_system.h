@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <optional>
 
-#include "core/storage/file_system.h"
+#include "brimwell/core/storage/file_system.h"
 
 namespace brimwell::testing {
 

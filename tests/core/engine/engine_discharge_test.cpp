@@ -1,11 +1,11 @@
-#include "core/engine/brimwell_engine.h"
+#include "brimwell/core/engine/brimwell_engine.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
-#include "core/storage/atomic_file.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/atomic_file.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/core/engine/engine_harness.h"
 
 namespace brimwell {

@@ -13,10 +13,10 @@
 #include <type_traits>
 #include <vector>
 
-#include "core/engine/brimwell_engine.h"
-#include "core/engine/manual_clock.h"
-#include "core/snapshots/snapshot_id.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/engine/brimwell_engine.h"
+#include "brimwell/core/engine/manual_clock.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell::testing {

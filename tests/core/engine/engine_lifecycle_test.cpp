@@ -1,4 +1,4 @@
-#include "core/engine/brimwell_engine.h"
+#include "brimwell/core/engine/brimwell_engine.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/engine/manual_clock.h"
+#include "brimwell/core/engine/manual_clock.h"
 
 #include <gtest/gtest.h>
 
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 namespace {

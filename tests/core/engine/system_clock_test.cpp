@@ -1,4 +1,4 @@
-#include "core/engine/system_clock.h"
+#include "brimwell/core/engine/system_clock.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/helper/brimwell_helper_constants.h"
+#include "brimwell/core/helper/brimwell_helper_constants.h"
 
 #include <gtest/gtest.h>
 

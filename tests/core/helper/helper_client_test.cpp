@@ -1,4 +1,4 @@
-#include "core/helper/helper_client.h"
+#include "brimwell/core/helper/helper_client.h"
 
 #include <poll.h>
 #include <sys/socket.h>

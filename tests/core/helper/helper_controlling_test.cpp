@@ -1,10 +1,10 @@
-#include "core/helper/helper_controlling.h"
+#include "brimwell/core/helper/helper_controlling.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "core/helper/helper_command_unavailable.h"
+#include "brimwell/core/helper/helper_command_unavailable.h"
 
 namespace brimwell {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/helper/peer_identity.h"
+#include "brimwell/core/helper/peer_identity.h"
 
 #include <sys/socket.h>
 #include <sys/stat.h>

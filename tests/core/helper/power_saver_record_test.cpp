@@ -1,9 +1,9 @@
-#include "core/helper/power_saver_record.h"
+#include "brimwell/core/helper/power_saver_record.h"
 
 #include <gtest/gtest.h>
 
-#include "core/storage/atomic_file.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/atomic_file.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell {

@@ -1,9 +1,9 @@
-#include "core/journal/journal_store.h"
+#include "brimwell/core/journal/journal_store.h"
 
 #include <gtest/gtest.h>
 #include <vector>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell {

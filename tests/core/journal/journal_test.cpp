@@ -1,8 +1,8 @@
-#include "core/journal/journal.h"
+#include "brimwell/core/journal/journal.h"
 
 #include <gtest/gtest.h>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 namespace {

@@ -1,11 +1,11 @@
-#include "core/journal/shutdown_detector.h"
+#include "brimwell/core/journal/shutdown_detector.h"
 
 #include <gtest/gtest.h>
 
 #include <set>
 
-#include "core/snapshots/snapshot_id.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 namespace {

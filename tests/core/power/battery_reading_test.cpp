@@ -1,8 +1,8 @@
-#include "core/power/battery_reading.h"
+#include "brimwell/core/power/battery_reading.h"
 
 #include <gtest/gtest.h>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 namespace {

@@ -1,4 +1,4 @@
-#include "core/power/effective_power_tracker.h"
+#include "brimwell/core/power/effective_power_tracker.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/power/fake_battery_spec.h"
+#include "brimwell/core/power/fake_battery_spec.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "core/power/phase_policy.h"
+#include "brimwell/core/power/phase_policy.h"
 
 #include <gtest/gtest.h>
 
-#include "core/power/capture_cadence.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/power/capture_cadence.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 namespace {

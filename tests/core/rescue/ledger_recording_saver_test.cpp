@@ -1,8 +1,8 @@
-#include "core/rescue/ledger_recording_saver.h"
+#include "brimwell/core/rescue/ledger_recording_saver.h"
 
 #include <gtest/gtest.h>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell {

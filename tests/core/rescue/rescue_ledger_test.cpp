@@ -1,4 +1,4 @@
-#include "core/rescue/rescue_ledger.h"
+#include "brimwell/core/rescue/rescue_ledger.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell {

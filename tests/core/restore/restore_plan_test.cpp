@@ -1,8 +1,8 @@
-#include "core/restore/restore_plan.h"
+#include "brimwell/core/restore/restore_plan.h"
 
 #include <gtest/gtest.h>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 namespace {

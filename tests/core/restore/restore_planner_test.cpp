@@ -1,4 +1,4 @@
-#include "core/restore/restore_planner.h"
+#include "brimwell/core/restore/restore_planner.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 
 #include <ostream>
 
-#include "core/restore/restore_plan.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/restore/restore_plan.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 

@@ -1,9 +1,9 @@
-#include "core/restore/restore_selection.h"
+#include "brimwell/core/restore/restore_selection.h"
 
 #include <gtest/gtest.h>
 
-#include "core/restore/current_workspace.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/restore/current_workspace.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 namespace {

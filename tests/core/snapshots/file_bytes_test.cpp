@@ -1,9 +1,9 @@
-#include "core/snapshots/file_bytes.h"
+#include "brimwell/core/snapshots/file_bytes.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "core/storage/read_file.h"
+#include "brimwell/core/storage/read_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell {

@@ -1,4 +1,4 @@
-#include "core/snapshots/long_string_skipper.h"
+#include "brimwell/core/snapshots/long_string_skipper.h"
 
 #include <gtest/gtest.h>
 

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-#include "core/snapshots/long_string_skipper.h"
+#include "brimwell/core/snapshots/long_string_skipper.h"
 
 namespace brimwell::testing {
 

@@ -1,4 +1,4 @@
-#include "core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
 
 #include <gtest/gtest.h>
 
@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "core/snapshots/snapshot_summary.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/snapshots/snapshot_summary.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/core/snapshots/snapshot_samples.h"
 
 namespace brimwell {

@@ -1,10 +1,10 @@
-#include "core/snapshots/snapshot_reader.h"
+#include "brimwell/core/snapshots/snapshot_reader.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/core/snapshots/snapshot_samples.h"
 
 namespace brimwell {

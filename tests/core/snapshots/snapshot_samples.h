@@ -4,8 +4,8 @@
 #include <chrono>
 #include <string>
 
-#include "core/snapshots/snapshot.h"
-#include "core/snapshots/snapshot_id.h"
+#include "brimwell/core/snapshots/snapshot.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
 
 namespace brimwell::testing {
 

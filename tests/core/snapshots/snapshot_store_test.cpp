@@ -1,4 +1,4 @@
-#include "core/snapshots/snapshot_store.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -8,8 +8,8 @@
 #include <functional>
 #include <string>
 
-#include "core/snapshots/snapshot_id.h"
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/snapshots/snapshot_id.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/core/snapshots/snapshot_samples.h"
 #include "tests/support/faulty_file_system.h"
 #include "tests/support/temp_dir.h"

@@ -1,4 +1,4 @@
-#include "core/snapshots/snapshot_writer.h"
+#include "brimwell/core/snapshots/snapshot_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/core/snapshots/snapshot_samples.h"
 
 namespace brimwell {

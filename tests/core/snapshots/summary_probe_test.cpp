@@ -1,11 +1,11 @@
-#include "core/snapshots/summary_probe.h"
+#include "brimwell/core/snapshots/summary_probe.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 #include "tests/core/snapshots/skimmed.h"
 #include "tests/core/snapshots/snapshot_samples.h"
 

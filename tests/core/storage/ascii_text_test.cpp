@@ -1,4 +1,4 @@
-#include "core/storage/ascii_text.h"
+#include "brimwell/core/storage/ascii_text.h"
 
 #include <gtest/gtest.h>
 

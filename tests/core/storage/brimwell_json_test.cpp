@@ -1,4 +1,4 @@
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
-#include "core/storage/brimwell_paths.h"
+#include "brimwell/core/storage/brimwell_paths.h"
 
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <unistd.h>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 namespace {

@@ -1,11 +1,11 @@
-#include "core/storage/json_syntax.h"
+#include "brimwell/core/storage/json_syntax.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 #include <string>
 
-#include "core/storage/brimwell_json.h"
+#include "brimwell/core/storage/brimwell_json.h"
 
 namespace brimwell {
 namespace {

@@ -1,11 +1,11 @@
-#include "core/storage/read_file.h"
+#include "brimwell/core/storage/read_file.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "core/helper/power_saver_record.h"
-#include "core/journal/journal_store.h"
-#include "core/rescue/rescue_ledger.h"
+#include "brimwell/core/helper/power_saver_record.h"
+#include "brimwell/core/journal/journal_store.h"
+#include "brimwell/core/rescue/rescue_ledger.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell {

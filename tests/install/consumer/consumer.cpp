@@ -3,9 +3,9 @@
 // when both come out as the library defines them.
 #include <cstdio>
 
-#include "core/storage/brimwell_json.h"
-#include "core/storage/brimwell_paths.h"
-#include "core/storage/brimwell_settings.h"
+#include <brimwell/core/storage/brimwell_json.h>
+#include <brimwell/core/storage/brimwell_paths.h>
+#include <brimwell/core/storage/brimwell_settings.h>
 
 int main() {
   using namespace brimwell;
