@@ -42,6 +42,8 @@ class BusConnection : public std::enable_shared_from_this<BusConnection> {
   // subscription lasts as long as the returned slot. Empty when the bus refused the match.
   SdBusSlot subscribe(const char* sender, const char* path, const char* interface,
                       const char* member, SignalHandler handler);
+  // Has what was queued outside a handler (a signal just emitted) written as the socket allows.
+  void wake() { arm(); }
 
  private:
   BusConnection(asio::io_context& context, SdBus bus, int fd);

@@ -26,7 +26,7 @@ bool standsAsWord(std::string_view title, std::string_view name) {
 // process is unknown.
 struct AppKey {
   std::optional<int> pid;
-  std::string wmClass;
+  std::string appClass;
   friend auto operator<=>(const AppKey&, const AppKey&) = default;
 };
 
@@ -62,14 +62,14 @@ std::optional<std::string> documentURLFor(std::string_view title,
   return fileURL(*best);
 }
 
-std::vector<AppRecord> assembleApps(const X11Desktop& desktop,
+std::vector<AppRecord> assembleApps(const Desktop& desktop,
                                     const std::map<int, ProcessIdentity>& identities) {
   std::vector<AppRecord> apps;
   std::map<AppKey, std::size_t> indexOf;
   for (const auto& window : desktop.windows) {
     const auto identity = window.pid ? identities.find(*window.pid) : identities.end();
     const bool known = identity != identities.end();
-    const AppKey key{known ? window.pid : std::nullopt, known ? std::string{} : window.wmClass};
+    const AppKey key{known ? window.pid : std::nullopt, known ? std::string{} : window.appClass};
     auto [slot, isNew] = indexOf.try_emplace(key, apps.size());
     if (isNew) {
       AppRecord app{.isHidden = true, .order = static_cast<int>(apps.size())};
@@ -78,7 +78,7 @@ std::vector<AppRecord> assembleApps(const X11Desktop& desktop,
         app.path = identity->second.path;
         app.name = identity->second.name;
       } else {
-        app.name = window.wmClass.empty() ? window.wmInstance : window.wmClass;
+        app.name = window.appClass.empty() ? window.appInstance : window.appClass;
       }
       apps.push_back(std::move(app));
     }

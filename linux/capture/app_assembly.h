@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "brimwell/core/snapshots/workspace_records.h"
-#include "linux/capture/x11_desktop.h"
+#include "linux/capture/desktop_windows.h"
 
 namespace brimwell {
 
@@ -27,7 +27,7 @@ struct ProcessIdentity {
 // A window without a pid, or whose pid has no identity, belongs to an application named after its
 // window class. An application is frontmost when it owns the active window and hidden when every
 // window of it is hidden.
-std::vector<AppRecord> assembleApps(const X11Desktop& desktop,
+std::vector<AppRecord> assembleApps(const Desktop& desktop,
                                     const std::map<int, ProcessIdentity>& identities);
 
 // The file URL of the open file the title names: of the files whose name stands in `title` as a

@@ -8,7 +8,7 @@
 namespace brimwell {
 namespace {
 
-constexpr std::array<std::pair<std::string_view, BrowserKind>, 9> kBrowserDesktopIDs = {{
+constexpr std::array<std::pair<std::string_view, BrowserKind>, 12> kBrowserDesktopIDs = {{
     {"google-chrome", BrowserKind::chrome},
     {"google-chrome-stable", BrowserKind::chrome},
     {"brave-browser", BrowserKind::brave},
@@ -18,14 +18,23 @@ constexpr std::array<std::pair<std::string_view, BrowserKind>, 9> kBrowserDeskto
     {"firefox", BrowserKind::firefox},
     {"firefox-esr", BrowserKind::firefox},
     {"org.mozilla.firefox", BrowserKind::firefox},
+    {"chromium", BrowserKind::chromium},
+    {"chromium-browser", BrowserKind::chromium},
+    {"org.chromium.Chromium", BrowserKind::chromium},
 }};
 
-constexpr std::array<std::pair<std::string_view, TerminalKind>, 5> kTerminalDesktopIDs = {{
+constexpr std::array<std::pair<std::string_view, TerminalKind>, 11> kTerminalDesktopIDs = {{
     {"debian-xterm", TerminalKind::xterm},
     {"xterm", TerminalKind::xterm},
     {"debian-uxterm", TerminalKind::xterm},
     {"org.gnome.Terminal", TerminalKind::gnomeTerminal},
     {"org.kde.konsole", TerminalKind::konsole},
+    {"kitty", TerminalKind::kitty},
+    {"foot", TerminalKind::foot},
+    {"footclient", TerminalKind::foot},
+    {"foot-server", TerminalKind::foot},
+    {"Alacritty", TerminalKind::alacritty},
+    {"com.alacritty.Alacritty", TerminalKind::alacritty},
 }};
 
 }  // namespace

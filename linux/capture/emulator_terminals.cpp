@@ -6,13 +6,11 @@
 
 namespace brimwell {
 
-std::vector<TerminalRecord> emulatorTerminals(const X11Desktop& desktop,
+std::vector<TerminalRecord> emulatorTerminals(const Desktop& desktop,
                                               const std::map<int, ProcessIdentity>& identities,
                                               const std::map<int, std::vector<ShellTab>>& shells) {
-  constexpr std::array kinds = {TerminalKind::xterm, TerminalKind::gnomeTerminal,
-                                TerminalKind::konsole};
   std::vector<TerminalRecord> records;
-  for (const auto kind : kinds) {
+  for (const auto kind : kWindowedEmulators) {
     TerminalRecord record{.app = kind, .status = CaptureStatus::notRunning};
     std::map<int, int> windowsOf;
     for (const auto& window : desktop.windows) {
@@ -41,6 +39,18 @@ std::vector<TerminalRecord> emulatorTerminals(const X11Desktop& desktop,
     records.push_back(std::move(record));
   }
   return records;
+}
+
+TerminalRecord shellWindowTerminals(TerminalKind kind,
+                                    const std::map<int, std::vector<ShellTab>>& shells) {
+  TerminalRecord record{.app = kind, .status = CaptureStatus::notRunning};
+  for (const auto& [pid, tabs] : shells) {
+    for (const auto& tab : tabs) {
+      record.windows.push_back({.tabs = {{.directory = tab.directory, .title = tab.command}}});
+    }
+  }
+  if (!record.windows.empty()) record.status = CaptureStatus::ok;
+  return record;
 }
 
 }  // namespace brimwell

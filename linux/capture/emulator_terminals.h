@@ -1,7 +1,10 @@
-// The terminal records of the X11 terminal emulators (xterm, GNOME Terminal, Konsole): each of
-// their windows with the shells it runs as tabs. Pure; callable from any thread.
+// The terminal records of the emulators with windows on the desktop (xterm, GNOME Terminal,
+// Konsole, kitty, Alacritty, foot): each of their windows with the shells it runs as tabs; and,
+// where the desktop doesn't list its windows, of foot from its processes alone. Pure; callable
+// from any thread.
 #pragma once
 
+#include <array>
 #include <map>
 #include <optional>
 #include <string>
@@ -9,7 +12,7 @@
 
 #include "brimwell/core/snapshots/workspace_records.h"
 #include "linux/capture/app_assembly.h"
-#include "linux/capture/x11_desktop.h"
+#include "linux/capture/desktop_windows.h"
 
 namespace brimwell {
 
@@ -20,13 +23,26 @@ struct ShellTab {
   friend bool operator==(const ShellTab&, const ShellTab&) = default;
 };
 
-// One record for each of the three emulators, in that order: ok with a window for each of its X
-// windows (front to back, bounds = frame), notRunning without any. A process with one window
-// shows its shells as that window's tabs, titled by the window when there is one shell and by the
-// shell's command otherwise; a process with several windows can't tell which shell is in which,
-// so its frontmost window holds them all.
-std::vector<TerminalRecord> emulatorTerminals(const X11Desktop& desktop,
+// The emulators found through the desktop's windows, in the order emulatorTerminals gives their
+// records.
+inline constexpr std::array<TerminalKind, 6> kWindowedEmulators = {
+    TerminalKind::xterm, TerminalKind::gnomeTerminal, TerminalKind::konsole,
+    TerminalKind::kitty, TerminalKind::alacritty,     TerminalKind::foot};
+
+// One record for each of the windowed emulators, in that order: ok with a window for each of its
+// desktop windows (front to back, bounds = frame), notRunning without any. A process with one
+// window shows its shells as that window's tabs, titled by the window when there is one shell and
+// by the shell's command otherwise; a process with several windows can't tell which shell is in
+// which, so its frontmost window holds them all.
+std::vector<TerminalRecord> emulatorTerminals(const Desktop& desktop,
                                               const std::map<int, ProcessIdentity>& identities,
                                               const std::map<int, std::vector<ShellTab>>& shells);
+
+// The record of an emulator that runs one shell per window (foot, and `foot --server` for every
+// footclient window), from the shells of its processes when the desktop doesn't list windows: a
+// window per shell, in process order, titled by the shell's command and without bounds;
+// notRunning without any.
+TerminalRecord shellWindowTerminals(TerminalKind kind,
+                                    const std::map<int, std::vector<ShellTab>>& shells);
 
 }  // namespace brimwell

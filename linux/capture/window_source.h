@@ -3,7 +3,7 @@
 #pragma once
 
 #include "brimwell/core/base/error.h"
-#include "linux/capture/x11_desktop.h"
+#include "linux/capture/desktop_windows.h"
 
 namespace brimwell {
 
@@ -11,7 +11,7 @@ class WindowSource {
  public:
   virtual ~WindowSource() = default;
   // The windows as they are now, or the sentence saying why there is no display to ask.
-  virtual Result<X11Desktop> desktop() = 0;
+  virtual Result<Desktop> desktop() = 0;
 };
 
 }  // namespace brimwell

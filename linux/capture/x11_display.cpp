@@ -1,5 +1,6 @@
 #include "linux/capture/x11_display.h"
 
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 
@@ -38,6 +39,18 @@ xcb_atom_t X11Display::atom(const char* name) {
   const xcb_atom_t atom = reply->atom;
   std::free(reply);
   return atom;
+}
+
+WindowId x11WindowId(xcb_window_t window) { return std::to_string(window); }
+
+std::optional<xcb_window_t> parseX11WindowId(const WindowId& id) {
+  xcb_window_t window = 0;
+  const auto [end, error] = std::from_chars(id.data(), id.data() + id.size(), window);
+  if (error != std::errc() || end != id.data() + id.size() || window == XCB_WINDOW_NONE ||
+      id.front() == '0') {
+    return std::nullopt;
+  }
+  return window;
 }
 
 }  // namespace brimwell

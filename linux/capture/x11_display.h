@@ -6,9 +6,11 @@
 #include <xcb/xcb_ewmh.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "brimwell/core/base/error.h"
+#include "linux/capture/desktop_windows.h"
 
 namespace brimwell {
 
@@ -35,5 +37,10 @@ class X11Display {
   bool ewmhReady_ = false;
   int screenNumber_ = 0;
 };
+
+// An X window's id as the desktop model holds it (decimal), and back: nothing for text that isn't
+// a window id this backend gave.
+WindowId x11WindowId(xcb_window_t window);
+std::optional<xcb_window_t> parseX11WindowId(const WindowId& id);
 
 }  // namespace brimwell

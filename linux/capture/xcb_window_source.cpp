@@ -13,7 +13,7 @@ namespace {
 
 struct WindowCookies {
   xcb_window_t window;
-  xcb_get_property_cookie_t pid, netName, name, wmClass, state, extents, type;
+  xcb_get_property_cookie_t pid, netName, name, appClass, state, extents, type;
   xcb_get_geometry_cookie_t geometry;
   xcb_translate_coordinates_cookie_t origin;
 };
@@ -24,10 +24,10 @@ bool holds(const xcb_ewmh_get_atoms_reply_t& atoms, xcb_atom_t atom) {
 }
 
 // Collects the replies of one window; false when the window should not be listed.
-bool readWindow(X11Display& display, const WindowCookies& cookies, X11Window& window) {
+bool readWindow(X11Display& display, const WindowCookies& cookies, DesktopWindow& window) {
   auto& ewmh = display.ewmh();
   xcb_connection_t* connection = display.connection();
-  window.id = cookies.window;
+  window.id = x11WindowId(cookies.window);
 
   std::uint32_t pid = 0;
   if (xcb_ewmh_get_wm_pid_reply(&ewmh, cookies.pid, &pid, nullptr) != 0 && pid > 0) {
@@ -43,11 +43,11 @@ bool readWindow(X11Display& display, const WindowCookies& cookies, X11Window& wi
     if (window.title.empty()) window.title.assign(name.name, name.name_len);
     xcb_icccm_get_text_property_reply_wipe(&name);
   }
-  xcb_icccm_get_wm_class_reply_t wmClass{};
-  if (xcb_icccm_get_wm_class_reply(connection, cookies.wmClass, &wmClass, nullptr) != 0) {
-    window.wmInstance = wmClass.instance_name != nullptr ? wmClass.instance_name : "";
-    window.wmClass = wmClass.class_name != nullptr ? wmClass.class_name : "";
-    xcb_icccm_get_wm_class_reply_wipe(&wmClass);
+  xcb_icccm_get_wm_class_reply_t appClass{};
+  if (xcb_icccm_get_wm_class_reply(connection, cookies.appClass, &appClass, nullptr) != 0) {
+    window.appInstance = appClass.instance_name != nullptr ? appClass.instance_name : "";
+    window.appClass = appClass.class_name != nullptr ? appClass.class_name : "";
+    xcb_icccm_get_wm_class_reply_wipe(&appClass);
   }
   xcb_ewmh_get_atoms_reply_t state{};
   if (xcb_ewmh_get_wm_state_reply(&ewmh, cookies.state, &state, nullptr) != 0) {
@@ -89,7 +89,7 @@ bool readWindow(X11Display& display, const WindowCookies& cookies, X11Window& wi
 
 }  // namespace
 
-Result<X11Desktop> XcbWindowSource::desktop() {
+Result<Desktop> XcbWindowSource::desktop() {
   auto opened = X11Display::open(display_);
   if (!opened) return Unexpected(opened.error());
   X11Display& display = **opened;
@@ -104,11 +104,11 @@ Result<X11Desktop> XcbWindowSource::desktop() {
     xcb_ewmh_get_active_window_reply(&ewmh, activeCookie, &ignored, nullptr);
     return fail("The window manager doesn't list its windows.");
   }
-  X11Desktop desktop;
+  Desktop desktop;
   xcb_window_t active = XCB_WINDOW_NONE;
   if (xcb_ewmh_get_active_window_reply(&ewmh, activeCookie, &active, nullptr) != 0 &&
       active != XCB_WINDOW_NONE) {
-    desktop.active = active;
+    desktop.active = x11WindowId(active);
   }
 
   // The stacking list runs bottom to top; the capture lists front to back.
@@ -122,7 +122,7 @@ Result<X11Desktop> XcbWindowSource::desktop() {
          .pid = xcb_ewmh_get_wm_pid(&ewmh, window),
          .netName = xcb_ewmh_get_wm_name(&ewmh, window),
          .name = xcb_icccm_get_wm_name(connection, window),
-         .wmClass = xcb_icccm_get_wm_class(connection, window),
+         .appClass = xcb_icccm_get_wm_class(connection, window),
          .state = xcb_ewmh_get_wm_state(&ewmh, window),
          .extents = xcb_ewmh_get_frame_extents(&ewmh, window),
          .type = xcb_ewmh_get_wm_window_type(&ewmh, window),
@@ -131,7 +131,7 @@ Result<X11Desktop> XcbWindowSource::desktop() {
   }
   xcb_ewmh_get_windows_reply_wipe(&stacking);
   for (const auto& windowCookies : cookies) {
-    X11Window window;
+    DesktopWindow window;
     if (readWindow(display, windowCookies, window)) desktop.windows.push_back(std::move(window));
   }
   return desktop;

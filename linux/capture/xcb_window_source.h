@@ -13,7 +13,7 @@ class XcbWindowSource final : public WindowSource {
  public:
   // `display` empty: $DISPLAY.
   explicit XcbWindowSource(std::string display = {}) : display_(std::move(display)) {}
-  Result<X11Desktop> desktop() override;
+  Result<Desktop> desktop() override;
 
  private:
   std::string display_;

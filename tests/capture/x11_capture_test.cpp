@@ -292,7 +292,15 @@ TEST(TmuxSource, ReadsPanesWhateverTheLocale) {
   ASSERT_TRUE(runChild({"tmux", "-S", socket, "new-session", "-d", "-s", "notes", "-n",
                         "r\xC3\xA9sum\xC3\xA9", "-c", where},
                        5));
-  const TerminalRecord record = TmuxCommandSource({"-S", socket}, 10).tmux();
+  // The pane's shell moves into its directory a moment after the session exists.
+  TerminalRecord record;
+  XSession::waitUntil(
+      [&] {
+        record = TmuxCommandSource({"-S", socket}, 10).tmux();
+        return record.windows.size() == 1 && !record.windows[0].tabs.empty() &&
+               record.windows[0].tabs[0].directory == where;
+      },
+      5);
   (void)runChild({"tmux", "-S", socket, "kill-server"}, 5);
   EXPECT_EQ(record.status, CaptureStatus::ok);
   ASSERT_EQ(record.windows.size(), 1u);

@@ -29,6 +29,15 @@ class ScopedEnvironment {
     ::setenv(name.c_str(), value.c_str(), 1);
   }
 
+  // Each of `settings`, NAME=value, or NAME alone for a variable set empty.
+  void setAll(const std::vector<std::string>& settings) {
+    for (const auto& setting : settings) {
+      const auto split = setting.find('=');
+      set(setting.substr(0, split),
+          split == std::string::npos ? std::string() : setting.substr(split + 1));
+    }
+  }
+
  private:
   std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };

@@ -26,6 +26,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/child_processes.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
@@ -71,11 +72,7 @@ class XSession {
     if (!alive(server_)) error_ += "; the X server has ended";
     if (!last.empty()) error_ += "; openbox said: " + last;
   }
-  ~XSession() {
-    for (auto it = clients_.rbegin(); it != clients_.rend(); ++it) end(*it);
-    end(manager_);
-    end(server_);
-  }
+  ~XSession() = default;  // the clients end first, then openbox, then the server
   XSession(const XSession&) = delete;
   XSession& operator=(const XSession&) = delete;
 
@@ -85,30 +82,11 @@ class XSession {
 
   // Starts `argv` on this display in `directory` (empty: here), SHELL=/bin/sh; killed at the end.
   pid_t launch(const std::vector<std::string>& argv, const std::string& directory = {}) {
-    const pid_t pid = spawn(argv, directory, {});
-    if (pid > 0) clients_.push_back(pid);
-    return pid;
+    return spawn(argv, directory, {});
   }
 
   // Ends a process this session started (SIGTERM, then SIGKILL after a second) and reaps it.
-  void end(pid_t pid) {
-    const auto held = pidfds_.find(pid);
-    if (held == pidfds_.end()) return;
-    const int pidfd = held->second;
-    pidfds_.erase(held);
-    // Until it is reaped the pid is this process's own, so without a pidfd kill() is still safe.
-    const auto send = [&](int signal) {
-      if (pidfd < 0) return void(::kill(pid, signal));
-      ::syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0);
-    };
-    send(SIGTERM);
-    pollfd exited{.fd = pidfd, .events = POLLIN};
-    if (pidfd < 0 || ::poll(&exited, 1, 1000) != 1) send(SIGKILL);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (pidfd >= 0) ::close(pidfd);
-  }
+  void end(pid_t pid) { children_.end(pid); }
 
   // The managed window of process `pid`, once the window manager lists it.
   std::optional<xcb_window_t> windowOf(pid_t pid, double timeout = 10) {
@@ -140,22 +118,12 @@ class XSession {
   // Runs `argv` on this display to its end; its exit status, or -1.
   int run(const std::vector<std::string>& argv) {
     const pid_t pid = spawn(argv, {}, {});
-    if (pid <= 0) return -1;
-    if (pidfds_[pid] >= 0) ::close(pidfds_[pid]);
-    pidfds_.erase(pid);
-    int status = 0;
-    if (::waitpid(pid, &status, 0) != pid) return -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return pid > 0 ? children_.wait(pid) : -1;
   }
 
   template <class Condition>
   static bool waitUntil(Condition condition, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (condition()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return condition();
+    return testing::waitUntil(condition, seconds);
   }
 
  private:
@@ -172,64 +140,24 @@ class XSession {
     xcb_disconnect(c);
   }
 
-  bool alive(pid_t pid) const {
-    const auto held = pidfds_.find(pid);
-    if (held == pidfds_.end()) return false;
-    pollfd exited{.fd = held->second, .events = POLLIN};
-    return ::poll(&exited, 1, 0) == 0;
-  }
+  bool alive(pid_t pid) const { return children_.alive(pid); }
 
   // Starts `argv` with the display, SHELL=/bin/sh, a UTF-8 locale (whatever the runner's, so
   // xterm's text is the same for every user) and `settings` (NAME=value) in its environment,
-  // its output going to `log` (else nowhere); the pid, held by a pidfd, or -1.
+  // its output going to `log` (else nowhere); the pid, or -1.
   pid_t spawn(const std::vector<std::string>& argv, const std::string& directory,
-              const std::vector<std::string>& settings, const std::string& log = "/dev/null") {
-    std::vector<std::string> environment;
-    const auto overridden = [&](const char* entry) {
-      if (std::strncmp(entry, "DISPLAY=", 8) == 0 || std::strncmp(entry, "SHELL=", 6) == 0 ||
-          std::strncmp(entry, "LC_ALL=", 7) == 0) {
-        return true;
-      }
-      for (const auto& setting : settings) {
-        if (std::strncmp(entry, setting.c_str(), setting.find('=') + 1) == 0) return true;
-      }
-      return false;
-    };
-    for (char** entry = environ; *entry != nullptr; ++entry) {
-      if (!overridden(*entry)) environment.emplace_back(*entry);
-    }
-    if (!display_.empty()) environment.push_back("DISPLAY=" + display_);
-    environment.push_back("SHELL=/bin/sh");
-    environment.push_back("LC_ALL=C.UTF-8");
-    environment.insert(environment.end(), settings.begin(), settings.end());
-    std::vector<char*> envp;
-    for (auto& entry : environment) envp.push_back(entry.data());
-    envp.push_back(nullptr);
-    std::vector<std::string> args = argv;
-    std::vector<char*> argp;
-    for (auto& arg : args) argp.push_back(arg.data());
-    argp.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, log.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    posix_spawn_file_actions_adddup2(&actions, 1, 2);
-    if (!directory.empty()) posix_spawn_file_actions_addchdir_np(&actions, directory.c_str());
-    // Xvfb's display pipe is not close-on-exec, so the child inherits it.
-    pid_t pid = -1;
-    if (::posix_spawnp(&pid, argp[0], &actions, nullptr, argp.data(), envp.data()) != 0) pid = -1;
-    posix_spawn_file_actions_destroy(&actions);
-    if (pid > 0) pidfds_[pid] = static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
-    return pid;
+              std::vector<std::string> settings, const std::string& log = "/dev/null") {
+    settings.insert(settings.begin(), {"SHELL=/bin/sh", "LC_ALL=C.UTF-8"});
+    if (!display_.empty()) settings.insert(settings.begin(), "DISPLAY=" + display_);
+    return children_.spawn(argv, directory, settings, log);
   }
 
   TempDir home_;
-  std::map<pid_t, int> pidfds_;  // every process started and not yet reaped
+  ChildProcesses children_;  // declared after home_: every process ends before its home goes
   std::string error_;
   std::string display_;
   pid_t server_ = -1;
   pid_t manager_ = -1;
-  std::vector<pid_t> clients_;
 };
 
 }  // namespace brimwell::testing
