@@ -5,13 +5,19 @@
 namespace brimwell {
 namespace {
 
-constexpr std::array<std::string_view, 7> kBrowserBundleIDs = {
+constexpr std::array<std::string_view, 8> kBrowserBundleIDs = {
     "com.apple.Safari",      "com.google.Chrome",          "com.brave.Browser",
     "com.microsoft.edgemac", "company.thebrowser.Browser", "com.vivaldi.Vivaldi",
-    "org.mozilla.firefox"};
-constexpr std::array<std::string_view, 6> kTerminalBundleIDs = {
-    "com.apple.Terminal", "com.googlecode.iterm2", "xterm",
-    "org.gnome.Terminal", "org.kde.konsole",       "tmux"};
+    "org.mozilla.firefox",   "org.chromium.Chromium"};
+constexpr std::array<std::string_view, 9> kTerminalBundleIDs = {"com.apple.Terminal",
+                                                                "com.googlecode.iterm2",
+                                                                "xterm",
+                                                                "org.gnome.Terminal",
+                                                                "org.kde.konsole",
+                                                                "tmux",
+                                                                "kitty",
+                                                                "foot",
+                                                                "com.alacritty.Alacritty"};
 
 template <class Kind, std::size_t N>
 std::optional<Kind> firstMatching(const std::array<std::string_view, N>& ids,

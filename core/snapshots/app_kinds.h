@@ -12,19 +12,30 @@
 
 namespace brimwell {
 
-enum class BrowserKind { safari, chrome, brave, edge, arc, vivaldi, firefox };
-enum class TerminalKind { terminal, iterm2, xterm, gnomeTerminal, konsole, tmux };
+enum class BrowserKind { safari, chrome, brave, edge, arc, vivaldi, firefox, chromium };
+enum class TerminalKind {
+  terminal,
+  iterm2,
+  xterm,
+  gnomeTerminal,
+  konsole,
+  tmux,
+  kitty,
+  foot,
+  alacritty
+};
 
 template <>
 struct EnumNames<BrowserKind> {
-  static constexpr std::array<std::string_view, 7> names = {"safari", "chrome",  "brave",  "edge",
-                                                            "arc",    "vivaldi", "firefox"};
+  static constexpr std::array<std::string_view, 8> names = {
+      "safari", "chrome", "brave", "edge", "arc", "vivaldi", "firefox", "chromium"};
 };
 
 template <>
 struct EnumNames<TerminalKind> {
-  static constexpr std::array<std::string_view, 6> names = {"terminal",      "iterm2",  "xterm",
-                                                            "gnomeTerminal", "konsole", "tmux"};
+  static constexpr std::array<std::string_view, 9> names = {
+      "terminal", "iterm2", "xterm", "gnomeTerminal", "konsole",
+      "tmux",     "kitty",  "foot",  "alacritty"};
 };
 
 std::string_view bundleID(BrowserKind kind);

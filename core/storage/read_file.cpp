@@ -52,4 +52,11 @@ Result<std::string> readFile(const std::filesystem::path& path, std::size_t limi
   return bytes;
 }
 
+std::optional<std::string> readFileIfReadable(const std::filesystem::path& path,
+                                              std::size_t limit) {
+  auto bytes = readFile(path, limit);
+  if (!bytes) return std::nullopt;
+  return std::move(*bytes);
+}
+
 }  // namespace brimwell

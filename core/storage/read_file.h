@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstddef>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "brimwell/core/base/error.h"
@@ -24,6 +25,12 @@ inline constexpr std::size_t kSnapshotFileLimit = std::size_t{256} << 20;
 // than `limit` bytes (code EFBIG).
 Result<std::string> readFile(const std::filesystem::path& path,
                              std::size_t limit = kSmallFileLimit);
+
+// The bytes of the file at `path`, or nothing when readFile fails for any reason: for readers to
+// whom an unreadable file is an absent one, such as the files of a process that may end at any
+// moment.
+std::optional<std::string> readFileIfReadable(const std::filesystem::path& path,
+                                              std::size_t limit = kSmallFileLimit);
 
 // The same for a file the caller has opened (and judged) itself, named `path` in the sentences;
 // the descriptor stays open.

@@ -1,21 +1,14 @@
 #include "linux/capture/desktop_catalog.h"
 
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <system_error>
 
+#include "brimwell/core/storage/read_file.h"
 #include "linux/user_home.h"
 
 namespace brimwell {
 namespace {
-
-std::optional<std::string> readText(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::string environmentText(const char* name) {
   const char* value = std::getenv(name);
@@ -63,7 +56,7 @@ const std::vector<DesktopEntry>& FileDesktopCatalog::entries() {
       if (it->path().extension() != ".desktop") continue;
       auto id = desktopFileID(dir, it->path());
       if (!seen.insert(id).second) continue;  // hidden by a directory of higher precedence
-      const auto text = readText(it->path());
+      const auto text = readFileIfReadable(it->path());
       if (!text) continue;
       if (auto entry = parseDesktopEntry(std::move(id), *text)) {
         entries_->push_back(std::move(*entry));
@@ -74,7 +67,7 @@ const std::vector<DesktopEntry>& FileDesktopCatalog::entries() {
 }
 
 std::optional<DesktopEntry> FileDesktopCatalog::entryAt(const std::filesystem::path& path) {
-  const auto text = readText(path);
+  const auto text = readFileIfReadable(path);
   if (!text) return std::nullopt;
   for (const auto& dir : dirs_) {
     const auto relative = path.lexically_relative(dir);

@@ -150,15 +150,15 @@ const DesktopEntry* matchDesktopEntry(const std::vector<DesktopEntry>& entries,
                                       const ProgramFacts& program) {
   const std::function<bool(const DesktopEntry&)> rules[] = {
       [&](const DesktopEntry& e) {
-        return !program.wmClass.empty() && equalIgnoringCase(e.startupWMClass, program.wmClass);
+        return !program.appClass.empty() && equalIgnoringCase(e.startupWMClass, program.appClass);
       },
       [&](const DesktopEntry& e) {
         return (!program.executableName.empty() && e.program == program.executableName) ||
-               (!program.wmInstance.empty() && e.program == program.wmInstance);
+               (!program.appInstance.empty() && e.program == program.appInstance);
       },
       [&](const DesktopEntry& e) {
-        return (!program.wmClass.empty() && equalIgnoringCase(e.id, program.wmClass)) ||
-               (!program.wmInstance.empty() && equalIgnoringCase(e.id, program.wmInstance));
+        return (!program.appClass.empty() && equalIgnoringCase(e.id, program.appClass)) ||
+               (!program.appInstance.empty() && equalIgnoringCase(e.id, program.appInstance));
       },
   };
   for (const auto& rule : rules) {

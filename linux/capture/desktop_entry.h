@@ -40,8 +40,8 @@ std::string desktopFileID(const std::filesystem::path& applicationsDir,
 // What is known of a running program to find its entry.
 struct ProgramFacts {
   std::string executableName;  // file name of /proc/PID/exe
-  std::string wmClass;         // the class half of WM_CLASS, empty without a window
-  std::string wmInstance;      // the instance half of WM_CLASS
+  std::string appClass;  // its window's class (WM_CLASS or the Wayland app id), empty without one
+  std::string appInstance;  // its window's instance (WM_CLASS or the Wayland app id)
 };
 
 // The entry that describes the program, trying in turn (each over `entries` in order): a

@@ -1,4 +1,5 @@
 #include "linux/capture/linux_workspace_capturer.h"
+#include "linux/capture/gnome_shell.h"
 
 #include <unistd.h>
 
@@ -6,16 +7,25 @@
 #include <chrono>
 #include <exception>
 #include <filesystem>
+#include <iterator>
 #include <map>
+#include <set>
 
 #include "brimwell/core/engine/snapshot_shell.h"
 #include "brimwell/core/snapshots/app_kinds.h"
 #include "linux/capture/app_assembly.h"
 #include "linux/capture/app_identity.h"
 #include "linux/capture/browser_sessions.h"
+#include "linux/capture/chromium_session_source.h"
 #include "linux/capture/emulator_terminals.h"
+#include "linux/capture/folder_windows.h"
+#include "linux/capture/kwin_window_source.h"
+#include "linux/capture/sway_ipc.h"
+#include "linux/capture/wayland_clipboard.h"
 #include "linux/capture/x11_clipboard_source.h"
 #include "linux/capture/xcb_window_source.h"
+#include "linux/desktop_session.h"
+#include "linux/user_home.h"
 
 namespace brimwell {
 namespace {
@@ -37,17 +47,17 @@ std::optional<DesktopEntry> desktopEntryOf(int pid, const ProgramFacts& program,
   return std::nullopt;
 }
 
-ProcessIdentity identityOf(int pid, const X11Window& window, ProcessTable& processes,
+ProcessIdentity identityOf(int pid, const DesktopWindow& window, ProcessTable& processes,
                            DesktopCatalog& catalog) {
   ProcessIdentity identity{.path = processes.executable(pid).value_or("")};
   const ProgramFacts program{.executableName = fileName(identity.path),
-                             .wmClass = window.wmClass,
-                             .wmInstance = window.wmInstance};
+                             .appClass = window.appClass,
+                             .appInstance = window.appInstance};
   if (const auto entry = desktopEntryOf(pid, program, processes, catalog)) {
     identity.bundleID = bundleIDForDesktopID(entry->id);
     identity.name = entry->name;
   } else {
-    identity.name = !window.wmClass.empty() ? window.wmClass : program.executableName;
+    identity.name = !window.appClass.empty() ? window.appClass : program.executableName;
   }
   identity.openFiles = processes.openFiles(pid);
   return identity;
@@ -80,6 +90,23 @@ std::vector<AppRecord> sessionApps(const std::vector<ProcessEntry>& table, Proce
   return apps;
 }
 
+// The programs `pid` runs directly, but not the emulator's own helper processes (kitty's
+// pre-started child, which bears its name).
+std::vector<ShellTab> childShells(int pid, const std::vector<ProcessEntry>& table,
+                                  ProcessTable& processes) {
+  std::string command;
+  for (const auto& entry : table) {
+    if (entry.pid == pid) command = entry.command;
+  }
+  std::vector<ShellTab> shells;
+  for (const auto& entry : table) {
+    if (entry.parent != pid || entry.command == command) continue;
+    shells.push_back(
+        {.directory = processes.workingDirectory(entry.pid), .command = entry.command});
+  }
+  return shells;
+}
+
 std::map<int, std::vector<ShellTab>> shellsOf(const std::map<int, ProcessIdentity>& identities,
                                               const std::vector<ProcessEntry>& table,
                                               ProcessTable& processes) {
@@ -88,11 +115,20 @@ std::map<int, std::vector<ShellTab>> shellsOf(const std::map<int, ProcessIdentit
     if (!identity.bundleID) continue;
     const auto kind = fromBundleID<TerminalKind>(*identity.bundleID);
     if (!kind || *kind == TerminalKind::tmux) continue;
-    for (const auto& entry : table) {
-      if (entry.parent != pid) continue;
-      shells[pid].push_back(
-          {.directory = processes.workingDirectory(entry.pid), .command = entry.command});
-    }
+    auto tabs = childShells(pid, table, processes);
+    if (!tabs.empty()) shells[pid] = std::move(tabs);
+  }
+  return shells;
+}
+
+// foot's processes of this user (each a window, or a server with a window per client) with
+// their shells.
+std::map<int, std::vector<ShellTab>> footShells(const std::vector<ProcessEntry>& table,
+                                                ProcessTable& processes) {
+  std::map<int, std::vector<ShellTab>> shells;
+  for (const auto& entry : table) {
+    if (entry.owner != ::getuid() || entry.command != "foot") continue;
+    shells[entry.pid] = childShells(entry.pid, table, processes);
   }
   return shells;
 }
@@ -105,16 +141,75 @@ void dropExcluded(std::vector<Record>& records, const std::set<std::string>& exc
   });
 }
 
+// The folder windows open now, but those of excluded applications (by their process's identity).
+std::vector<FinderWindowRecord> openFolderWindows(FileManagerSource* source,
+                                                  const Result<Desktop>& desktop,
+                                                  const std::map<int, ProcessIdentity>& identities,
+                                                  const std::set<std::string>& excluding,
+                                                  ProcessTable& processes) {
+  const auto excluded = [&](std::optional<int> pid) {
+    const auto identity = pid ? identities.find(*pid) : identities.end();
+    return identity != identities.end() && identity->second.bundleID &&
+           excluding.contains(*identity->second.bundleID);
+  };
+  auto listed = source ? source->openWindows() : Result<OpenFolderWindows>(fail("none"));
+  if (listed && excluded(listed->pid)) listed->windows.clear();
+  std::vector<DesktopWindow> windows;
+  if (desktop) {
+    std::copy_if(desktop->windows.begin(), desktop->windows.end(), std::back_inserter(windows),
+                 [&](const DesktopWindow& w) { return !excluded(w.pid); });
+  }
+  // The file manager titles its windows after the home it was started with.
+  std::optional<std::string> home;
+  if (listed && listed->pid) home = processes.environmentValue(*listed->pid, "HOME");
+  if (!home || home->empty() || home->front() != '/') {
+    const auto ours = currentUserHome();
+    home = ours ? ours->string() : std::string();
+  }
+  return folderWindows(listed, windows, *home, [](const std::string& path) {
+    std::error_code error;
+    return std::filesystem::is_directory(path, error);
+  });
+}
+
 }  // namespace
 
 LinuxCaptureSources LinuxCaptureSources::forSession(std::unique_ptr<BrowserSource> browsers) {
   LinuxCaptureSources sources;
-  sources.windows = std::make_unique<XcbWindowSource>();
+  switch (chooseDesktopBackend(SessionEnvironment::fromProcess())) {
+    case DesktopBackendKind::x11:
+      sources.windows = std::make_unique<XcbWindowSource>();
+      sources.clipboard = std::make_unique<X11ClipboardSource>();
+      break;
+    case DesktopBackendKind::sway:
+      sources.windows = std::make_unique<SwayWindowSource>();
+      sources.clipboard = std::make_unique<WaylandClipboardSource>();
+      break;
+    case DesktopBackendKind::kde:
+      sources.windows = std::make_unique<KwinWindowSource>();
+      sources.clipboard = std::make_unique<WaylandClipboardSource>();
+      break;
+    case DesktopBackendKind::gnome:
+      sources.windows = std::make_unique<GnomeWindowSource>();
+      sources.clipboard = std::make_unique<GnomeClipboardSource>();
+      break;
+    case DesktopBackendKind::none:
+      // Without a window backend the applications come from /proc; XWayland, where it runs,
+      // keeps the X11 clipboard in step with the Wayland one.
+      sources.clipboard = std::make_unique<X11ClipboardSource>();
+      break;
+  }
   sources.processes = std::make_unique<ProcProcessTable>();
   sources.desktopFiles = std::make_unique<FileDesktopCatalog>(FileDesktopCatalog::forEnvironment());
   sources.tmux = std::make_unique<TmuxCommandSource>();
-  sources.clipboard = std::make_unique<X11ClipboardSource>();
-  sources.browsers = browsers ? std::move(browsers) : FirefoxSessionSource::forCurrentUser();
+  sources.fileManager = std::make_unique<BusFileManagerSource>();
+  if (!browsers) {
+    std::vector<std::unique_ptr<BrowserSource>> both;
+    both.push_back(FirefoxSessionSource::forCurrentUser());
+    both.push_back(ChromiumSessionSource::forCurrentUser());
+    browsers = std::make_unique<CombinedBrowserSource>(std::move(both));
+  }
+  sources.browsers = std::move(browsers);
   return sources;
 }
 
@@ -187,10 +282,10 @@ Snapshot LinuxWorkspaceCapturer::captureNow(CaptureTrigger trigger,
   const auto table = processes.processes();
 
   auto desktop = sources_.windows ? sources_.windows->desktop()
-                                  : Result<X11Desktop>(fail("There is no X display to ask."));
+                                  : Result<Desktop>(fail("This desktop doesn't list its windows."));
   std::vector<TerminalRecord> emulators;
+  std::map<int, ProcessIdentity> identities;
   if (desktop) {
-    std::map<int, ProcessIdentity> identities;
     for (const auto& window : desktop->windows) {
       if (window.pid && !identities.contains(*window.pid)) {
         identities.emplace(*window.pid,
@@ -201,9 +296,11 @@ Snapshot LinuxWorkspaceCapturer::captureNow(CaptureTrigger trigger,
     emulators = emulatorTerminals(*desktop, identities, shellsOf(identities, table, processes));
   } else {
     snapshot.apps = sessionApps(table, processes, *sources_.desktopFiles);
-    for (const auto kind :
-         {TerminalKind::xterm, TerminalKind::gnomeTerminal, TerminalKind::konsole}) {
-      emulators.push_back({.app = kind, .status = CaptureStatus::unsupported});
+    // Only foot runs a process per window, so only its windows can be told without the desktop.
+    for (const auto kind : kWindowedEmulators) {
+      emulators.push_back(kind == TerminalKind::foot
+                              ? shellWindowTerminals(kind, footShells(table, processes))
+                              : TerminalRecord{.app = kind, .status = CaptureStatus::unsupported});
     }
   }
   dropExcluded(snapshot.apps, excluding, [](const AppRecord& app) { return app.bundleID; });
@@ -219,6 +316,9 @@ Snapshot LinuxWorkspaceCapturer::captureNow(CaptureTrigger trigger,
   dropExcluded(snapshot.browsers, excluding, [](const BrowserRecord& browser) {
     return std::optional<std::string>(bundleID(browser.browser));
   });
+
+  snapshot.finder =
+      openFolderWindows(sources_.fileManager.get(), desktop, identities, excluding, processes);
 
   if (includeClipboard && sources_.clipboard) {
     if (auto clipboard = sources_.clipboard->clipboard())

@@ -1,9 +1,10 @@
 // LinuxWorkspaceCapturer: the workspace capturer of a Linux desktop. It composes its sources:
 // windows (X11 through EWMH; without a display, the session's applications from /proc with
 // windowsStatus unsupported), processes, desktop files, tmux, the clipboard and any browser
-// source. A capture always answers with a snapshot: a source that fails marks its part (an
-// application's windowsStatus, a terminal's or browser's status; an unreadable clipboard is left
-// out). Captures run one at a time on the capturer's own thread; `done` is called there.
+// source, and the file manager's folder windows. A capture always answers with a snapshot: a source
+// that fails marks its part (an application's windowsStatus, a terminal's or browser's status; an
+// unreadable clipboard is left out). Captures run one at a time on the capturer's own thread;
+// `done` is called there.
 #pragma once
 
 #include <condition_variable>
@@ -18,6 +19,7 @@
 #include "linux/capture/browser_source.h"
 #include "linux/capture/clipboard_source.h"
 #include "linux/capture/desktop_catalog.h"
+#include "linux/capture/file_manager_source.h"
 #include "linux/capture/process_table.h"
 #include "linux/capture/tmux_source.h"
 #include "linux/capture/window_source.h"
@@ -31,9 +33,12 @@ struct LinuxCaptureSources {
   std::unique_ptr<TmuxSource> tmux;
   std::unique_ptr<ClipboardSource> clipboard;
   std::unique_ptr<BrowserSource> browsers;  // none: the snapshot lists no browsers
+  // none: folder windows only from the titles of the file managers that show their path there
+  std::unique_ptr<FileManagerSource> fileManager;
 
   // The sources of this session: $DISPLAY, /proc, the XDG data directories, the user's tmux
-  // server, the CLIPBOARD selection, and `browsers` (none given: Firefox's session files).
+  // server, the CLIPBOARD selection, the file manager on the session bus, and `browsers` (none
+  // given: the session files of Firefox and of the Chromium family).
   static LinuxCaptureSources forSession(std::unique_ptr<BrowserSource> browsers = nullptr);
 };
 

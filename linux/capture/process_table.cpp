@@ -4,19 +4,13 @@
 
 #include <algorithm>
 #include <charconv>
-#include <fstream>
-#include <iterator>
 #include <sstream>
 #include <system_error>
 
+#include "brimwell/core/storage/read_file.h"
+
 namespace brimwell {
 namespace {
-
-std::optional<std::string> readWhole(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
 
 std::optional<std::string> linkTarget(const std::filesystem::path& link) {
   std::error_code error;
@@ -61,7 +55,7 @@ std::vector<ProcessEntry> ProcProcessTable::processes() {
        it.increment(error)) {
     const auto& item = *it;
     if (!parsePid(item.path().filename().string())) continue;
-    const auto stat = readWhole(item.path() / "stat");
+    const auto stat = readFileIfReadable(item.path() / "stat");
     struct stat owner {};
     if (!stat || ::stat(item.path().c_str(), &owner) != 0) continue;
     auto entry = parseProcStat(*stat);
@@ -83,7 +77,7 @@ std::optional<std::string> ProcProcessTable::executable(int pid) {
 }
 
 std::optional<std::string> ProcProcessTable::environmentValue(int pid, std::string_view name) {
-  const auto environment = readWhole(root_ / std::to_string(pid) / "environ");
+  const auto environment = readFileIfReadable(root_ / std::to_string(pid) / "environ");
   if (!environment) return std::nullopt;
   std::string_view rest = *environment;
   while (!rest.empty()) {

@@ -2,6 +2,8 @@
 // document URLs, the assembly of applications and emulator terminals, clipboard targets.
 #include "linux/capture/desktop_entry.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include "linux/capture/app_assembly.h"
@@ -11,6 +13,7 @@
 #include "linux/capture/emulator_terminals.h"
 #include "linux/capture/process_table.h"
 #include "linux/capture/tmux_panes.h"
+#include "tests/support/temp_dir.h"
 
 namespace brimwell {
 namespace {
@@ -132,14 +135,14 @@ TEST(DocumentURL, NamesTheOpenFileTheTitleShowsAsAWord) {
 }
 
 TEST(AssembleApps, OneAppPerProcessOrderedByItsFrontmostWindow) {
-  X11Desktop desktop;
+  Desktop desktop;
   desktop.windows = {
-      {.id = 1, .pid = 20, .wmClass = "Editor", .title = "b.txt"},
-      {.id = 2, .pid = 10, .wmClass = "XTerm", .title = "shell", .hidden = true},
-      {.id = 3, .pid = 20, .wmClass = "Editor", .title = "a.txt", .fullScreen = true},
-      {.id = 4, .wmClass = "Tool", .title = "palette"},
+      {.id = "1", .pid = 20, .appClass = "Editor", .title = "b.txt"},
+      {.id = "2", .pid = 10, .appClass = "XTerm", .title = "shell", .hidden = true},
+      {.id = "3", .pid = 20, .appClass = "Editor", .title = "a.txt", .fullScreen = true},
+      {.id = "4", .appClass = "Tool", .title = "palette"},
   };
-  desktop.active = 3;
+  desktop.active = "3";
   const std::map<int, ProcessIdentity> identities = {
       {20, {"/usr/bin/editor", "org.example.Editor", "Editor", {"/home/ann/a.txt"}}},
       {10, {"/usr/bin/xterm", "xterm", "XTerm", {}}},
@@ -164,26 +167,30 @@ TEST(AssembleApps, OneAppPerProcessOrderedByItsFrontmostWindow) {
 }
 
 TEST(EmulatorTerminals, ShellsBecomeTabsOfTheirTerminalsWindows) {
-  X11Desktop desktop;
+  Desktop desktop;
   const Rect frame{1, 2, 3, 4};
   desktop.windows = {
-      {.id = 1, .pid = 5, .title = "ann@host: ~", .frame = frame},
-      {.id = 2, .pid = 7, .title = "one"},
-      {.id = 3, .pid = 7, .title = "two"},
-      {.id = 4, .pid = 9, .title = "editor"},
+      {.id = "1", .pid = 5, .title = "ann@host: ~", .frame = frame},
+      {.id = "2", .pid = 7, .title = "one"},
+      {.id = "3", .pid = 7, .title = "two"},
+      {.id = "4", .pid = 9, .title = "editor"},
+      {.id = "5", .pid = 11, .title = "kitty", .frame = frame},
+      {.id = "6", .pid = 13, .title = "foot", .frame = frame},
   };
   const std::map<int, ProcessIdentity> identities = {
       {5, {"/usr/bin/xterm", "xterm", "XTerm", {}}},
       {7, {"/usr/libexec/gnome-terminal-server", "org.gnome.Terminal", "Terminal", {}}},
       {9, {"/usr/bin/editor", "org.example.Editor", "Editor", {}}},
+      {11, {"/usr/bin/kitty", "kitty", "kitty", {}}},
+      {13, {"/usr/bin/foot", "foot", "foot", {}}},
   };
   const std::map<int, std::vector<ShellTab>> shells = {
-      {5, {{"/home/ann", "bash"}}},
-      {7, {{"/srv", "bash"}, {std::nullopt, "zsh"}}},
-      {9, {{"/", "helper"}}},
+      {5, {{"/home/ann", "bash"}}}, {7, {{"/srv", "bash"}, {std::nullopt, "zsh"}}},
+      {9, {{"/", "helper"}}},       {11, {{"/tmp", "fish"}}},
+      {13, {{"/var", "sh"}}},
   };
   const auto records = emulatorTerminals(desktop, identities, shells);
-  ASSERT_EQ(records.size(), 3u);
+  ASSERT_EQ(records.size(), 6u);
   EXPECT_EQ(records[0], (TerminalRecord{TerminalKind::xterm,
                                         CaptureStatus::ok,
                                         {{frame, {{"/home/ann", "ann@host: ~"}}}}}));
@@ -192,6 +199,28 @@ TEST(EmulatorTerminals, ShellsBecomeTabsOfTheirTerminalsWindows) {
                                         {{std::nullopt, {{"/srv", "bash"}, {std::nullopt, "zsh"}}},
                                          {std::nullopt, {}}}}));
   EXPECT_EQ(records[2], (TerminalRecord{TerminalKind::konsole, CaptureStatus::notRunning, {}}));
+  EXPECT_EQ(
+      records[3],
+      (TerminalRecord{TerminalKind::kitty, CaptureStatus::ok, {{frame, {{"/tmp", "kitty"}}}}}));
+  EXPECT_EQ(records[4], (TerminalRecord{TerminalKind::alacritty, CaptureStatus::notRunning, {}}));
+  EXPECT_EQ(records[5],
+            (TerminalRecord{TerminalKind::foot, CaptureStatus::ok, {{frame, {{"/var", "foot"}}}}}));
+}
+
+TEST(EmulatorTerminals, EachShellOfFootIsAWindowOfItsOwn) {
+  // A foot window (pid 3), and a foot server with two client windows (pid 8).
+  const std::map<int, std::vector<ShellTab>> shells = {
+      {3, {{"/home/ann", "bash"}}},
+      {8, {{"/srv", "zsh"}, {std::nullopt, "bash"}}},
+  };
+  EXPECT_EQ(shellWindowTerminals(TerminalKind::foot, shells),
+            (TerminalRecord{TerminalKind::foot,
+                            CaptureStatus::ok,
+                            {{std::nullopt, {{"/home/ann", "bash"}}},
+                             {std::nullopt, {{"/srv", "zsh"}}},
+                             {std::nullopt, {{std::nullopt, "bash"}}}}}));
+  EXPECT_EQ(shellWindowTerminals(TerminalKind::foot, {{3, {}}}),
+            (TerminalRecord{TerminalKind::foot, CaptureStatus::notRunning, {}}));
 }
 
 TEST(ClipboardTargets, DataTargetsAndTheCeiling) {
@@ -216,6 +245,37 @@ TEST(ProcStat, ReadsCommandsWithSpacesAndParentheses) {
             (ProcessEntry{.pid = 42, .parent = 7, .command = "my (odd) prog"}));
   EXPECT_EQ(parseProcStat("42 no command"), std::nullopt);
   EXPECT_EQ(parseProcStat("x (a) S 1"), std::nullopt);
+}
+
+// A process that ends while it is read leaves files that open but fail to read; a directory
+// stands in for one here, as its read fails the same way.
+TEST(ProcProcessTable, AProcessWhoseFilesFailToReadIsTakenAsGone) {
+  testing::TempDir proc;
+  std::filesystem::create_directories(proc / "7");
+  testing::writeFile(proc / "7" / "stat", "7 (foot) S 1 7 7 0");
+  testing::writeFile(proc / "7" / "environ", std::string("WAYLAND_DISPLAY=wayland-1\0", 26));
+  std::filesystem::create_directories(proc / "8" / "stat");
+  std::filesystem::create_directories(proc / "8" / "environ");
+
+  ProcProcessTable table(proc.path());
+  const auto processes = table.processes();
+  ASSERT_EQ(processes.size(), 1u);
+  EXPECT_EQ(processes[0].command, "foot");
+  EXPECT_EQ(table.environmentValue(7, "WAYLAND_DISPLAY"), "wayland-1");
+  EXPECT_EQ(table.environmentValue(8, "WAYLAND_DISPLAY"), std::nullopt);
+}
+
+TEST(FileDesktopCatalog, SkipsWhatIsNoFileUnderAnEntrysName) {
+  testing::TempDir apps;
+  testing::writeFile(apps / "foot.desktop",
+                     "[Desktop Entry]\nType=Application\nName=Foot\nExec=foot\n");
+  std::filesystem::create_directories(apps / "folder.desktop");
+  ASSERT_EQ(::mkfifo((apps / "fifo.desktop").c_str(), 0600), 0);
+
+  FileDesktopCatalog catalog({apps.path()});
+  ASSERT_EQ(catalog.entries().size(), 1u);
+  EXPECT_EQ(catalog.entries()[0].name, "Foot");
+  EXPECT_EQ(catalog.entryAt(apps / "fifo.desktop"), std::nullopt);
 }
 
 }  // namespace
