@@ -19,10 +19,14 @@
 #include "brimwell/core/snapshots/snapshot_id.h"
 #include "brimwell/core/snapshots/snapshot_store.h"
 #include "cli/support_option.h"
+#include "linux/capture/gnome_shell.h"
 #include "linux/capture/linux_workspace_capturer.h"
+#include "linux/capture/wayland_clipboard.h"
+#include "linux/desktop_session.h"
 #include "linux/linux_system_info.h"
 #include "linux/restore/clipboard_server.h"
 #include "linux/restore/linux_restore_executor.h"
+#include "linux/restore/session_window_control.h"
 #include "linux/restore/step_description.h"
 #include "linux/restore/workspace_now.h"
 
@@ -70,9 +74,9 @@ RestoreSelection selectionFor(const std::set<std::string>& parts, bool allParts)
     selection.clipboard = false;
   } else if (!allParts) {
     selection.clipboard = true;
-  } else if (const auto owner = X11WindowControl().clipboardOwner()) {
+  } else if (const auto owner = windowControlForSession()->clipboardMark()) {
     selection.clipboardWasDefault = true;
-    selection.clipboardChangeCount = static_cast<std::int64_t>(*owner);
+    selection.clipboardChangeCount = *owner;
   }
   return selection;
 }
@@ -203,8 +207,20 @@ int runServeClipboard(const std::string& display) {
   }
   const int answer = ::dup(STDOUT_FILENO);
   if (devNull >= 0) ::dup2(devNull, STDOUT_FILENO);
-  Status served =
-      record ? serveClipboard(display, *record, answer) : Status(Unexpected(record.error()));
+  // sway's and KWin's clipboards take a Wayland selection; elsewhere XWayland or the X server
+  // carries the clipboard.
+  const auto session = SessionEnvironment::fromProcess();
+  const auto backend = chooseDesktopBackend(session);
+  const bool wayland = backend == DesktopBackendKind::sway || backend == DesktopBackendKind::kde;
+  // GNOME Shell offers Wayland clients every type of an X client's clipboard, but keeps only one
+  // type of a clipboard it is given through Brimwell's extension: the extension serves only where
+  // no XWayland runs.
+  const bool throughShell =
+      backend == DesktopBackendKind::gnome && session.display.value_or("").empty();
+  Status served = !record        ? Status(Unexpected(record.error()))
+                  : throughShell ? serveGnomeClipboard(*record, answer)
+                  : wayland      ? serveWaylandClipboard({}, *record, answer)
+                                 : serveClipboard(display, *record, answer);
   if (!served) {
     const std::string line = served.error().message() + "\n";
     if (::write(answer, line.data(), line.size()) < 0) {

@@ -1,5 +1,8 @@
 #include "linux/restore/launch_commands.h"
 
+#include <algorithm>
+#include <iterator>
+
 namespace brimwell {
 
 std::string_view defaultProgram(BrowserKind browser) {
@@ -14,6 +17,8 @@ std::string_view defaultProgram(BrowserKind browser) {
       return "vivaldi";
     case BrowserKind::firefox:
       return "firefox";
+    case BrowserKind::chromium:
+      return "chromium";
     case BrowserKind::safari:
     case BrowserKind::arc:
       break;
@@ -31,6 +36,12 @@ std::string_view defaultProgram(TerminalKind terminal) {
       return "konsole";
     case TerminalKind::tmux:
       return "tmux";
+    case TerminalKind::kitty:
+      return "kitty";
+    case TerminalKind::foot:
+      return "foot";
+    case TerminalKind::alacritty:
+      return "alacritty";
     case TerminalKind::terminal:
     case TerminalKind::iterm2:
       break;
@@ -95,6 +106,16 @@ Result<std::vector<DirectoryLaunch>> emulatorWindowLaunches(TerminalKind termina
         launches.push_back({{program, "--new-tab", "--workdir", directory}, directory});
       }
       break;
+    case TerminalKind::kitty:
+    case TerminalKind::foot:
+    case TerminalKind::alacritty: {
+      // A window per tab: none of them opens tabs from its command line.
+      const char* option = terminal == TerminalKind::kitty ? "--directory" : "--working-directory";
+      for (const auto& tab : window.tabs) {
+        launches.push_back({{program, option, *tab.directory}, *tab.directory});
+      }
+      break;
+    }
     default:
       for (const auto& tab : window.tabs) launches.push_back({{program}, *tab.directory});
   }
@@ -105,7 +126,13 @@ bool launchLeftToWindowSteps(const RestorePlan& plan, const AppRecord& app) {
   if (!app.bundleID) return false;
   const auto browser = fromBundleID<BrowserKind>(*app.bundleID);
   const auto terminal = fromBundleID<TerminalKind>(*app.bundleID);
+  // The file managers' desktop-file IDs; their folder windows open through the bus or xdg-open.
+  static constexpr std::string_view kFileManagers[] = {
+      "org.gnome.Nautilus", "thunar", "nemo", "caja", "org.kde.dolphin", "pcmanfm"};
+  const bool fileManager = std::find(std::begin(kFileManagers), std::end(kFileManagers),
+                                     *app.bundleID) != std::end(kFileManagers);
   for (const auto& step : plan.steps) {
+    if (fileManager && step.as<RestoreStep::OpenFinderWindow>()) return true;
     if (const auto* open = step.as<RestoreStep::OpenBrowserWindow>()) {
       if (browser == open->browser) return true;
     }

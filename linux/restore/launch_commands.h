@@ -34,15 +34,16 @@ struct DirectoryLaunch {
 // What opens `window` of the emulator `terminal` (started as `program`), one tab per entry:
 // xterm has no tabs, so one xterm per tab, each started in its tab's directory; GNOME Terminal
 // one window with a --tab per further entry, each with --working-directory; Konsole a separate
-// window for the first entry and --new-tab for the others, each with --workdir. Fails for tmux
+// window for the first entry and --new-tab for the others, each with --workdir; kitty (with
+// --directory), foot and Alacritty (with --working-directory) a window per tab. Fails for tmux
 // (not an emulator), the kinds without a Linux program, a tab without a directory and a directory
 // that isn't absolute.
 Result<std::vector<DirectoryLaunch>> emulatorWindowLaunches(TerminalKind terminal,
                                                             const std::string& program,
                                                             const TerminalWindowRecord& window);
 
-// True when `app` is a browser or terminal whose windows `plan` opens with their own steps, so
-// that launching it as well would only add a window nobody asked for.
+// True when `app` is a browser, terminal or file manager whose windows `plan` opens with their
+// own steps, so that launching it as well would only add a window nobody asked for.
 bool launchLeftToWindowSteps(const RestorePlan& plan, const AppRecord& app);
 
 }  // namespace brimwell

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <exception>
@@ -15,6 +16,7 @@
 #include "linux/restore/clipboard_server.h"
 #include "linux/restore/exec_line.h"
 #include "linux/restore/launch_commands.h"
+#include "linux/restore/session_window_control.h"
 #include "linux/restore/step_description.h"
 #include "linux/restore/window_matching.h"
 
@@ -65,9 +67,10 @@ std::string seconds(double value) { return std::to_string(static_cast<int>(value
 LinuxRestorePlatform LinuxRestorePlatform::forSession() {
   LinuxRestorePlatform platform;
   platform.programs = std::make_unique<PosixPrograms>();
-  platform.windows = std::make_unique<X11WindowControl>();
+  platform.windows = windowControlForSession();
   platform.apps = std::make_unique<XdgAppDirectory>(XdgAppDirectory::forEnvironment());
   platform.processes = std::make_unique<ProcProcessTable>();
+  platform.fileManager = std::make_unique<BusFileManager>();
   return platform;
 }
 
@@ -85,7 +88,7 @@ class LinuxRestoreExecutor::Steps {
   // Moves window `id` to `frame` and waits until the window manager shows it there, asking
   // again meanwhile: a window manager may still be placing a window it has just mapped, and
   // would then put it back where its own placement wanted it.
-  Status placeAndConfirm(std::uint32_t id, const Rect& frame) {
+  Status placeAndConfirm(WindowId id, const Rect& frame) {
     const auto near = [](double a, double b, double slack) { return std::abs(a - b) <= slack; };
     std::optional<Error> problem;
     const bool there = waitFor(
@@ -98,7 +101,7 @@ class LinuxRestoreExecutor::Steps {
           const auto desktop = p_.windows->desktop();
           if (!desktop) return false;
           return std::any_of(
-              desktop->windows.begin(), desktop->windows.end(), [&](const X11Window& w) {
+              desktop->windows.begin(), desktop->windows.end(), [&](const DesktopWindow& w) {
                 // Sizes may be rounded to the window's resize steps.
                 return w.id == id && w.frame && near(w.frame->x, frame.x, 2) &&
                        near(w.frame->y, frame.y, 2) && near(w.frame->width, frame.width, 32) &&
@@ -113,13 +116,13 @@ class LinuxRestoreExecutor::Steps {
 
   // Asks for window `id`'s states and waits until the window manager shows them: it may refuse,
   // for instance full screen to a window that can't be resized.
-  Status setAndConfirmState(std::uint32_t id, bool minimized, bool fullScreen) {
+  Status setAndConfirmState(WindowId id, bool minimized, bool fullScreen) {
     if (auto asked = p_.windows->setState(id, minimized, fullScreen); !asked) return asked;
     const bool shown = waitFor(
         [&] {
           const auto desktop = p_.windows->desktop();
           return desktop && std::any_of(desktop->windows.begin(), desktop->windows.end(),
-                                        [&](const X11Window& w) {
+                                        [&](const DesktopWindow& w) {
                                           return w.id == id && w.hidden == minimized &&
                                                  w.fullScreen == fullScreen;
                                         });
@@ -132,7 +135,7 @@ class LinuxRestoreExecutor::Steps {
 
   // Places reopened window `id` at `frame` and gives it the state the snapshot recorded for the
   // window of `bundleID` there.
-  Status placeAsRecorded(std::uint32_t id, std::string_view bundleID, const Rect& frame) {
+  Status placeAsRecorded(WindowId id, std::string_view bundleID, const Rect& frame) {
     if (auto placed = placeAndConfirm(id, frame); !placed) return placed;
     const auto state = states_.take(bundleID, frame);
     if (!state || (!state->minimized && !state->fullScreen)) return {};
@@ -140,8 +143,8 @@ class LinuxRestoreExecutor::Steps {
   }
 
   // The ids of the windows there are now, or none when the display can't be asked.
-  std::set<std::uint32_t> windowIDs() {
-    std::set<std::uint32_t> ids;
+  std::set<WindowId> windowIDs() {
+    std::set<WindowId> ids;
     if (auto desktop = p_.windows->desktop()) {
       for (const auto& window : desktop->windows) ids.insert(window.id);
     }
@@ -149,8 +152,8 @@ class LinuxRestoreExecutor::Steps {
   }
 
   // The first window of process `pid`, waiting at most the window wait for it to appear.
-  std::optional<std::uint32_t> windowOfProcess(pid_t pid) {
-    std::optional<std::uint32_t> found;
+  std::optional<WindowId> windowOfProcess(pid_t pid) {
+    std::optional<WindowId> found;
     waitFor(
         [&] {
           if (auto desktop = p_.windows->desktop()) {
@@ -165,11 +168,11 @@ class LinuxRestoreExecutor::Steps {
   }
 
   // The first window not in `before`, waiting at most the window wait.
-  std::optional<std::uint32_t> newWindow(const std::set<std::uint32_t>& before) {
-    std::optional<std::uint32_t> found;
+  std::optional<WindowId> newWindow(const std::set<WindowId>& before) {
+    std::optional<WindowId> found;
     waitFor(
         [&] {
-          for (const auto id : windowIDs()) {
+          for (const auto& id : windowIDs()) {
             if (!before.contains(id)) found = id;
           }
           return found.has_value();
@@ -205,7 +208,7 @@ class LinuxRestoreExecutor::Steps {
           if (quit) return true;
           auto desktop = p_.windows->desktop();
           return desktop && std::any_of(desktop->windows.begin(), desktop->windows.end(),
-                                        [&](const X11Window& w) { return w.pid == *pid; });
+                                        [&](const DesktopWindow& w) { return w.pid == *pid; });
         },
         options_.windowWait);
     // A program that ends at once with success has handed over to a running instance.
@@ -300,13 +303,35 @@ class LinuxRestoreExecutor::Steps {
   }
 
   RestoreStepOutcome handle(const RestoreStep::OpenFinderWindow& step) {
-    if (step.window.path.empty() || step.window.path.front() != '/' ||
-        !isDirectory(step.window.path)) {
-      return RestoreStepOutcome::failed("The folder " + step.window.path + " no longer exists.");
+    const std::string& folder = step.window.path;
+    if (folder.empty() || folder.front() != '/' || !isDirectory(folder)) {
+      return RestoreStepOutcome::failed("The folder " + folder + " no longer exists.");
     }
-    if (const auto pid = p_.programs->start({"xdg-open", step.window.path}, {}); !pid) {
+    const auto before = windowIDs();
+    Status shown = p_.fileManager ? p_.fileManager->showFolder(folder)
+                                  : Status(fail("no file manager is asked on the bus", ENOENT));
+    if (!shown && shown.error().code() != ENOENT) {
+      return RestoreStepOutcome::failed("The file manager can't show the folder " + folder + ": " +
+                                        clause(shown.error().message()) + ".");
+    }
+    if (!shown) {
+      // Without a file manager on the bus, the desktop's default program for folders.
+      if (const auto pid = p_.programs->start({"xdg-open", folder}, {}); !pid) {
+        return RestoreStepOutcome::failed(
+            "No file manager can show folders: " + clause(shown.error().message()) +
+            ", and xdg-open can't be started: " + clause(pid.error().message()) + ".");
+      }
+    }
+    if (!step.window.bounds) return RestoreStepOutcome::done();
+    const auto window = newWindow(before);
+    if (!window) {
+      return RestoreStepOutcome::failed("The folder showed in no new window within " +
+                                        seconds(options_.windowWait) +
+                                        " seconds, so it wasn't placed.");
+    }
+    if (auto placed = placeAndConfirm(*window, *step.window.bounds); !placed) {
       return RestoreStepOutcome::failed(
-          "xdg-open can't be started: " + clause(pid.error().message()) + ".");
+          "The window opened but can't be placed: " + clause(placed.error().message()) + ".");
     }
     return RestoreStepOutcome::done();
   }
@@ -400,12 +425,12 @@ class LinuxRestoreExecutor::Steps {
 
   // The application's windows now, front to back: those of its processes (same executable), or
   // without a path those whose class is its name.
-  std::vector<X11Window> windowsOf(const AppRecord& app, const X11Desktop& desktop) {
-    std::vector<X11Window> mine;
+  std::vector<DesktopWindow> windowsOf(const AppRecord& app, const Desktop& desktop) {
+    std::vector<DesktopWindow> mine;
     for (const auto& window : desktop.windows) {
       const bool ours = !app.path.empty()
                             ? window.pid && p_.processes->executable(*window.pid) == app.path
-                            : !app.name.empty() && window.wmClass == app.name;
+                            : !app.name.empty() && window.appClass == app.name;
       if (ours) mine.push_back(window);
     }
     return mine;
@@ -414,7 +439,7 @@ class LinuxRestoreExecutor::Steps {
   RestoreStepOutcome handle(const RestoreStep::PlaceWindows& step) {
     const AppRecord& app = step.app;
     const std::string name = appName(app);
-    std::vector<X11Window> current;
+    std::vector<DesktopWindow> current;
     std::optional<Error> problem;
     // A program launched a moment ago may still be opening its windows.
     waitFor(
@@ -429,8 +454,8 @@ class LinuxRestoreExecutor::Steps {
         },
         options_.windowWait);
     if (problem) {
-      return RestoreStepOutcome::failed(
-          "The windows can't be listed: " + clause(problem->message()) + ".");
+      return RestoreStepOutcome::failed("The windows of " + name +
+                                        " can't be listed: " + clause(problem->message()) + ".");
     }
     const auto matches = matchWindows(app.windows, current);
     std::size_t placed = 0;
@@ -459,12 +484,12 @@ class LinuxRestoreExecutor::Steps {
       return RestoreStepOutcome::skipped("The recorded clipboard holds nothing.");
     }
     if (plan_.clipboardChangeCount) {
-      const auto owner = p_.windows->clipboardOwner();
+      const auto owner = p_.windows->clipboardMark();
       if (!owner) {
         return RestoreStepOutcome::failed(
             "The clipboard can't be checked: " + clause(owner.error().message()) + ".");
       }
-      if (static_cast<std::int64_t>(*owner) != *plan_.clipboardChangeCount) {
+      if (*owner != *plan_.clipboardChangeCount) {
         return RestoreStepOutcome::skipped(
             "The clipboard changed after the restore was planned, so it was left as it is.");
       }

@@ -1,6 +1,7 @@
 // LinuxRestoreExecutor: carries out a restore plan on a Linux X11 desktop, one step after the
 // other: launches through desktop files, documents with their application (else xdg-open),
-// browser and terminal windows through their programs and tmux, window frames and states through
+// browser and terminal windows through their programs and tmux, folders through the file manager
+// on the session bus (else xdg-open), window frames and states through
 // EWMH, the clipboard through a detached server. Every wait is bounded and a failing step never
 // stops the plan; each outcome carries one sentence. `execute` runs the plan on the executor's
 // own thread (one plan at a time); `executeNow` on the caller's.
@@ -15,6 +16,7 @@
 #include "brimwell/core/restore/restore_executing.h"
 #include "linux/capture/process_table.h"
 #include "linux/restore/app_directory.h"
+#include "linux/restore/file_manager.h"
 #include "linux/restore/programs.h"
 #include "linux/restore/recorded_window_states.h"
 #include "linux/restore/window_control.h"
@@ -35,8 +37,9 @@ struct LinuxRestorePlatform {
   std::unique_ptr<WindowControl> windows;
   std::unique_ptr<AppDirectory> apps;
   std::unique_ptr<ProcessTable> processes;
+  std::unique_ptr<FileManager> fileManager;  // none: folders open through xdg-open
 
-  // The real ones: posix_spawn, $DISPLAY, the XDG data directories, /proc.
+  // The real ones: posix_spawn, $DISPLAY, the XDG data directories, /proc, the session bus.
   static LinuxRestorePlatform forSession();
 };
 

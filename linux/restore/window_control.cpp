@@ -32,35 +32,39 @@ Status flushed(X11Display& display) {
 
 }  // namespace
 
-Result<X11Desktop> X11WindowControl::desktop() { return XcbWindowSource(display_).desktop(); }
+Result<Desktop> X11WindowControl::desktop() { return XcbWindowSource(display_).desktop(); }
 
-Status X11WindowControl::place(std::uint32_t id, const Rect& frame) {
+Status X11WindowControl::place(const WindowId& window, const Rect& frame) {
+  const auto id = parseX11WindowId(window);
+  if (!id) return fail("There is no X window " + window + ".");
   auto display = X11Display::open(display_);
   if (!display) return Unexpected(display.error());
   X11Display& x = **display;
-  const ClientGeometry geometry = clientGeometry(frame, frameExtents(x, id));
+  const ClientGeometry geometry = clientGeometry(frame, frameExtents(x, *id));
   // A full-screen or maximised window ignores a move; its states come back afterwards.
-  xcb_ewmh_request_change_wm_state(&x.ewmh(), x.screenNumber(), id, XCB_EWMH_WM_STATE_REMOVE,
+  xcb_ewmh_request_change_wm_state(&x.ewmh(), x.screenNumber(), *id, XCB_EWMH_WM_STATE_REMOVE,
                                    x.ewmh()._NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE,
                                    XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
-  xcb_ewmh_request_change_wm_state(&x.ewmh(), x.screenNumber(), id, XCB_EWMH_WM_STATE_REMOVE,
+  xcb_ewmh_request_change_wm_state(&x.ewmh(), x.screenNumber(), *id, XCB_EWMH_WM_STATE_REMOVE,
                                    x.ewmh()._NET_WM_STATE_MAXIMIZED_VERT,
                                    x.ewmh()._NET_WM_STATE_MAXIMIZED_HORZ,
                                    XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
   const auto flags = static_cast<xcb_ewmh_moveresize_window_opt_flags_t>(
       XCB_EWMH_MOVERESIZE_WINDOW_X | XCB_EWMH_MOVERESIZE_WINDOW_Y |
       XCB_EWMH_MOVERESIZE_WINDOW_WIDTH | XCB_EWMH_MOVERESIZE_WINDOW_HEIGHT);
-  xcb_ewmh_request_moveresize_window(&x.ewmh(), x.screenNumber(), id, XCB_GRAVITY_NORTH_WEST,
+  xcb_ewmh_request_moveresize_window(&x.ewmh(), x.screenNumber(), *id, XCB_GRAVITY_NORTH_WEST,
                                      XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, flags, geometry.x,
                                      geometry.y, geometry.width, geometry.height);
   return flushed(x);
 }
 
-Status X11WindowControl::setState(std::uint32_t id, bool minimized, bool fullScreen) {
+Status X11WindowControl::setState(const WindowId& window, bool minimized, bool fullScreen) {
+  const auto id = parseX11WindowId(window);
+  if (!id) return fail("There is no X window " + window + ".");
   auto display = X11Display::open(display_);
   if (!display) return Unexpected(display.error());
   X11Display& x = **display;
-  xcb_ewmh_request_change_wm_state(&x.ewmh(), x.screenNumber(), id,
+  xcb_ewmh_request_change_wm_state(&x.ewmh(), x.screenNumber(), *id,
                                    fullScreen ? XCB_EWMH_WM_STATE_ADD : XCB_EWMH_WM_STATE_REMOVE,
                                    x.ewmh()._NET_WM_STATE_FULLSCREEN, XCB_ATOM_NONE,
                                    XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER);
@@ -69,7 +73,7 @@ Status X11WindowControl::setState(std::uint32_t id, bool minimized, bool fullScr
     xcb_client_message_event_t event{};
     event.response_type = XCB_CLIENT_MESSAGE;
     event.format = 32;
-    event.window = id;
+    event.window = *id;
     event.type = x.atom("WM_CHANGE_STATE");
     event.data.data32[0] = XCB_ICCCM_WM_STATE_ICONIC;
     xcb_send_event(x.connection(), 0, x.root(),
@@ -79,7 +83,7 @@ Status X11WindowControl::setState(std::uint32_t id, bool minimized, bool fullScr
   return flushed(x);
 }
 
-Result<std::uint32_t> X11WindowControl::clipboardOwner() {
+Result<std::int64_t> X11WindowControl::clipboardMark() {
   auto display = X11Display::open(display_);
   if (!display) return Unexpected(display.error());
   X11Display& x = **display;
@@ -87,7 +91,7 @@ Result<std::uint32_t> X11WindowControl::clipboardOwner() {
   auto* reply = xcb_get_selection_owner_reply(
       x.connection(), xcb_get_selection_owner(x.connection(), clipboard), nullptr);
   if (reply == nullptr) return fail("The X display didn't say who owns the clipboard.");
-  const std::uint32_t owner = reply->owner;
+  const std::int64_t owner = reply->owner;
   std::free(reply);
   return owner;
 }

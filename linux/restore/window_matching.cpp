@@ -6,15 +6,15 @@
 
 namespace brimwell {
 
-std::vector<std::optional<std::uint32_t>> matchWindows(const std::vector<WindowRecord>& recorded,
-                                                       const std::vector<X11Window>& current) {
+std::vector<std::optional<WindowId>> matchWindows(const std::vector<WindowRecord>& recorded,
+                                                  const std::vector<DesktopWindow>& current) {
   std::vector<std::size_t> byOrder(recorded.size());
   std::iota(byOrder.begin(), byOrder.end(), 0);
   std::stable_sort(byOrder.begin(), byOrder.end(), [&](std::size_t a, std::size_t b) {
     return recorded[a].order < recorded[b].order;
   });
   std::vector<bool> claimed(current.size(), false);
-  std::vector<std::optional<std::uint32_t>> matches(recorded.size());
+  std::vector<std::optional<WindowId>> matches(recorded.size());
   for (const auto r : byOrder) {
     for (std::size_t c = 0; c < current.size(); ++c) {
       if (!claimed[c] && current[c].title == recorded[r].title) {

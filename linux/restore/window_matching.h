@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "brimwell/core/snapshots/workspace_records.h"
-#include "linux/capture/x11_desktop.h"
+#include "linux/capture/desktop_windows.h"
 
 namespace brimwell {
 
@@ -16,8 +16,8 @@ namespace brimwell {
 // its place, or nothing. Recorded windows are taken in `order`; each first takes an unclaimed
 // current window with exactly its title (the frontmost of several), then those still without one
 // take the remaining current windows front to back. No current window is used twice.
-std::vector<std::optional<std::uint32_t>> matchWindows(const std::vector<WindowRecord>& recorded,
-                                                       const std::vector<X11Window>& current);
+std::vector<std::optional<WindowId>> matchWindows(const std::vector<WindowRecord>& recorded,
+                                                  const std::vector<DesktopWindow>& current);
 
 // The space the window manager's frame takes on each side of a window (_NET_FRAME_EXTENTS).
 struct FrameExtents {

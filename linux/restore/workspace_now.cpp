@@ -28,24 +28,26 @@ CurrentWorkspace currentWorkspaceOf(const Snapshot& now) {
       }
     }
   }
+  for (const auto& window : shown.finder) current.openFinderPaths.insert(window.path);
   current.clipboardIsEmpty = !shown.clipboard || shown.clipboard->items.empty();
   return current;
 }
 
 Snapshot withTerminalServers(Snapshot snapshot) {
-  const std::string tmux(bundleID(TerminalKind::tmux));
-  const bool running = std::any_of(
-      snapshot.terminals.begin(), snapshot.terminals.end(), [](const TerminalRecord& record) {
-        return record.app == TerminalKind::tmux && record.status == CaptureStatus::ok;
-      });
-  const bool recorded = std::any_of(snapshot.apps.begin(), snapshot.apps.end(),
-                                    [&](const AppRecord& app) { return app.bundleID == tmux; });
-  if (running && !recorded) {
+  for (const auto kind : {TerminalKind::tmux, TerminalKind::foot}) {
+    const std::string id(bundleID(kind));
+    const bool running = std::any_of(
+        snapshot.terminals.begin(), snapshot.terminals.end(), [&](const TerminalRecord& record) {
+          return record.app == kind && record.status == CaptureStatus::ok;
+        });
+    const bool recorded = std::any_of(snapshot.apps.begin(), snapshot.apps.end(),
+                                      [&](const AppRecord& app) { return app.bundleID == id; });
+    if (!running || recorded) continue;
     int last = -1;
     for (const auto& app : snapshot.apps) last = std::max(last, app.order);
-    snapshot.apps.push_back({.bundleID = tmux,
-                             .path = "tmux",
-                             .name = "tmux",
+    snapshot.apps.push_back({.bundleID = id,
+                             .path = id,
+                             .name = id,
                              .order = last + 1,
                              .windowsStatus = CaptureStatus::unsupported});
   }

@@ -16,10 +16,10 @@ namespace {
 struct World {
   std::map<pid_t, std::vector<std::string>> started;  // pid → argv
   std::map<pid_t, std::string> directories;
-  std::vector<X11Window> windows;  // what the fake window manager lists
-  std::map<std::uint32_t, Rect> placed;
-  std::map<std::uint32_t, std::pair<bool, bool>> states;
-  std::uint32_t clipboardOwner = 0;
+  std::vector<DesktopWindow> windows;  // what the fake window manager lists
+  std::map<WindowId, Rect> placed;
+  std::map<WindowId, std::pair<bool, bool>> states;
+  std::int64_t clipboardMark = 0;
   pid_t next = 100;
 };
 
@@ -33,7 +33,7 @@ class FakePrograms final : public Programs {
     w_.started[pid] = argv;
     w_.directories[pid] = directory;
     // Every program shows one window straight away.
-    w_.windows.push_back({.id = std::uint32_t(pid) * 10, .pid = pid, .title = argv.front()});
+    w_.windows.push_back({.id = std::to_string(pid * 10), .pid = pid, .title = argv.front()});
     return pid;
   }
   std::optional<int> ended(pid_t) override { return std::nullopt; }
@@ -48,15 +48,15 @@ class FakePrograms final : public Programs {
 class FakeWindows final : public WindowControl {
  public:
   explicit FakeWindows(World& world) : w_(world) {}
-  Result<X11Desktop> desktop() override { return X11Desktop{w_.windows, std::nullopt}; }
-  Status place(std::uint32_t id, const Rect& frame) override {
+  Result<Desktop> desktop() override { return Desktop{w_.windows, std::nullopt}; }
+  Status place(const WindowId& id, const Rect& frame) override {
     w_.placed[id] = frame;
     for (auto& window : w_.windows) {
       if (window.id == id) window.frame = frame;
     }
     return {};
   }
-  Status setState(std::uint32_t id, bool minimized, bool fullScreen) override {
+  Status setState(const WindowId& id, bool minimized, bool fullScreen) override {
     w_.states[id] = {minimized, fullScreen};
     for (auto& window : w_.windows) {
       if (window.id != id) continue;
@@ -65,7 +65,7 @@ class FakeWindows final : public WindowControl {
     }
     return {};
   }
-  Result<std::uint32_t> clipboardOwner() override { return w_.clipboardOwner; }
+  Result<std::int64_t> clipboardMark() override { return w_.clipboardMark; }
 
  private:
   World& w_;
@@ -97,8 +97,24 @@ class ProgramsByPid final : public ProcessTable {
   World& w_;
 };
 
-LinuxRestoreExecutor executorFor(World& world) {
+// A file manager on the bus that shows each folder in a new window, or fails as told.
+class FakeFileManager final : public FileManager {
+ public:
+  FakeFileManager(World& world, std::optional<Error> failure) : w_(world), failure_(failure) {}
+  Status showFolder(const std::string& folder) override {
+    if (failure_) return Unexpected(*failure_);
+    w_.windows.push_back({.id = "folder " + folder, .title = folder});
+    return {};
+  }
+
+ private:
+  World& w_;
+  std::optional<Error> failure_;
+};
+
+LinuxRestoreExecutor executorFor(World& world, std::unique_ptr<FileManager> fileManager = nullptr) {
   LinuxRestorePlatform platform;
+  platform.fileManager = std::move(fileManager);
   platform.programs = std::make_unique<FakePrograms>(world);
   platform.windows = std::make_unique<FakeWindows>(world);
   platform.apps = std::make_unique<NoDesktopFiles>();
@@ -126,7 +142,7 @@ TEST(RestoreExecutor, AFailedStepDoesNotStopThePlanAndEveryStepIsReported) {
        RestoreStep::openTerminalWindow(TerminalKind::xterm, {.tabs = {{folder + "/gone", "t"}}}),
        RestoreStep::placeWindows(viewer), RestoreStep::restoreClipboard(clipboard)},
       std::int64_t{41}};
-  world.clipboardOwner = 42;  // someone took the clipboard after planning
+  world.clipboardMark = 42;  // someone took the clipboard after planning
   std::vector<RestoreProgress> progress;
   const RestoreReport report =
       executorFor(world).executeNow(plan, [&](const RestoreProgress& p) { progress.push_back(p); });
@@ -152,12 +168,54 @@ TEST(RestoreExecutor, AFailedStepDoesNotStopThePlanAndEveryStepIsReported) {
   ASSERT_EQ(world.started.size(), 2u);
   EXPECT_EQ(world.started[101], std::vector<std::string>{"xterm"});
   EXPECT_EQ(world.directories[101], folder);
-  EXPECT_EQ(world.placed[1010], (Rect{5, 6, 400, 300}));
-  EXPECT_EQ(world.placed[1000], frame);
-  EXPECT_EQ(world.states[1000], std::make_pair(true, false));
+  EXPECT_EQ(world.placed["1010"], (Rect{5, 6, 400, 300}));
+  EXPECT_EQ(world.placed["1000"], frame);
+  EXPECT_EQ(world.states["1000"], std::make_pair(true, false));
   ASSERT_EQ(progress.size(), plan.steps.size() + 1);
   EXPECT_EQ(progress.front(), (RestoreProgress{0, 7, "Launch Editor"}));
   EXPECT_EQ(progress.back(), (RestoreProgress{7, 7, ""}));
+}
+
+// A folder opens through the file manager on the bus and is placed at its bounds; without one
+// xdg-open opens it; a file manager that fails, or a folder that is gone, is one sentence.
+TEST(RestoreExecutor, FolderWindowsOpenThroughTheFileManagerElseXdgOpen) {
+  testing::TempDir dir;
+  const std::string folder = dir.path().string();
+  const Rect frame{30, 40, 600, 400};
+  const struct {
+    const char* what;
+    std::optional<Error> busFailure;
+    std::string path;
+    RestoreStepOutcome outcome;
+    bool xdgOpen;
+    bool placed;
+  } cases[] = {
+      {"the bus shows it", std::nullopt, folder, RestoreStepOutcome::done(), false, true},
+      {"nothing answers on the bus",
+       Error("nothing on the session bus answers to org.freedesktop.FileManager1", ENOENT), folder,
+       RestoreStepOutcome::done(), true, true},
+      {"the file manager refuses", Error("the location isn't supported"), folder,
+       RestoreStepOutcome::failed("The file manager can't show the folder " + folder +
+                                  ": the location isn't supported."),
+       false, false},
+      {"the folder is gone", std::nullopt, folder + "/gone",
+       RestoreStepOutcome::failed("The folder " + folder + "/gone no longer exists."), false,
+       false},
+  };
+  for (const auto& c : cases) {
+    World world;
+    const auto report =
+        executorFor(world, std::make_unique<FakeFileManager>(world, c.busFailure))
+            .executeNow({"id", {RestoreStep::openFinderWindow({c.path, frame})}, {}}, {});
+    ASSERT_EQ(report.results.size(), 1u);
+    EXPECT_EQ(report.results[0].outcome, c.outcome) << c.what;
+    EXPECT_EQ(world.started.size(), c.xdgOpen ? 1u : 0u) << c.what;
+    if (c.xdgOpen && !world.started.empty()) {
+      EXPECT_EQ(world.started.begin()->second, (std::vector<std::string>{"xdg-open", folder}));
+    }
+    EXPECT_EQ(world.placed.size(), c.placed ? 1u : 0u) << c.what;
+    for (const auto& [id, rect] : world.placed) EXPECT_EQ(rect, frame) << c.what;
+  }
 }
 
 }  // namespace

@@ -40,35 +40,35 @@ TEST(ExecLine, WordsHonourQuotesAndFieldCodesTakeTheFiles) {
 }
 
 TEST(WindowMatching, TitlesClaimFirstThenTheRestGoFrontToBack) {
-  const auto window = [](std::uint32_t id, std::string title) {
-    return X11Window{.id = id, .title = std::move(title)};
+  const auto window = [](int id, std::string title) {
+    return DesktopWindow{.id = std::to_string(id), .title = std::move(title)};
   };
   const auto recorded = [](std::string title, int order) {
     return WindowRecord{.title = std::move(title), .order = order};
   };
-  using Matches = std::vector<std::optional<std::uint32_t>>;
+  using Matches = std::vector<std::optional<WindowId>>;
   struct Case {
     const char* name;
     std::vector<WindowRecord> recorded;
-    std::vector<X11Window> current;
+    std::vector<DesktopWindow> current;
     Matches expected;
   } cases[] = {
       {"titles win over order",
        {recorded("a", 0), recorded("b", 1)},
        {window(1, "b"), window(2, "a")},
-       {2, 1}},
+       {"2", "1"}},
       {"a title taken once; the other recorded window gets what is left",
        {recorded("same", 0), recorded("same", 1)},
        {window(7, "other"), window(8, "same")},
-       {8, 7}},
+       {"8", "7"}},
       {"unmatched titles pair in recorded order, front to back",
        {recorded("x", 1), recorded("y", 0)},
        {window(3, "p"), window(4, "q")},
-       {4, 3}},
+       {"4", "3"}},
       {"fewer windows now than recorded",
        {recorded("one", 0), recorded("two", 1)},
        {window(5, "two")},
-       {std::nullopt, 5}},
+       {std::nullopt, "5"}},
   };
   for (const auto& c : cases) EXPECT_EQ(matchWindows(c.recorded, c.current), c.expected) << c.name;
 }
@@ -112,6 +112,24 @@ TEST(LaunchCommands, TerminalTabsStartInTheirDirectories) {
             "A tab of the window has no recorded directory.");
   EXPECT_FALSE(emulatorWindowLaunches(TerminalKind::xterm, "xterm", {.tabs = {{"-e", "t"}}}));
   EXPECT_FALSE(emulatorWindowLaunches(TerminalKind::tmux, "tmux", two));
+  // A window per tab, each told its directory as well as started in it.
+  const struct {
+    TerminalKind kind;
+    std::vector<std::string> first;
+  } windowPerTab[] = {
+      {TerminalKind::kitty, {"kitty", "--directory", "/home/u/a"}},
+      {TerminalKind::foot, {"foot", "--working-directory", "/home/u/a"}},
+      {TerminalKind::alacritty, {"alacritty", "--working-directory", "/home/u/a"}},
+  };
+  for (const auto& [kind, first] : windowPerTab) {
+    const std::string program(defaultProgram(kind));
+    const auto launches = emulatorWindowLaunches(kind, program, two);
+    ASSERT_TRUE(launches) << program;
+    ASSERT_EQ(launches->size(), 2u);
+    EXPECT_EQ((*launches)[0], (DirectoryLaunch{first, "/home/u/a"}));
+    EXPECT_EQ((*launches)[1].argv.back(), "/home/u/b c");
+    EXPECT_EQ((*launches)[1].directory, "/home/u/b c");
+  }
 }
 
 TEST(LaunchCommands, ABrowserOrTerminalIsLeftToItsWindowSteps) {
@@ -153,6 +171,13 @@ TEST(WorkspaceNow, ACaptureTellsWhatIsOpenAndTmuxCountsAsRunning) {
   EXPECT_EQ(withTerminalServers(shown).apps.size(), 2u);  // added once
   now.terminals[0].status = CaptureStatus::notRunning;
   EXPECT_EQ(withTerminalServers(now).apps.size(), 1u);
+  // foot has no X window either: its running windows count as its application's.
+  now.terminals.push_back({.app = TerminalKind::foot, .windows = {{.tabs = {{"/w", "sh"}}}}});
+  const Snapshot withFoot = withTerminalServers(now);
+  ASSERT_EQ(withFoot.apps.size(), 2u);
+  EXPECT_EQ(withFoot.apps[1].bundleID, "foot");
+  EXPECT_EQ(currentWorkspaceOf(now).openTerminalTabs.at(TerminalKind::foot),
+            std::vector<std::string>{"/w"});
 }
 
 }  // namespace

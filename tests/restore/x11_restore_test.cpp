@@ -17,8 +17,10 @@
 #include "linux/capture/child_command.h"
 #include "linux/capture/linux_workspace_capturer.h"
 #include "linux/capture/x11_clipboard_source.h"
+#include "linux/capture/x11_display.h"
 #include "linux/capture/xcb_window_source.h"
 #include "tests/cli/run_tool.h"
+#include "tests/restore/desktop_round_trip.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/x_session.h"
@@ -28,41 +30,15 @@ namespace {
 
 using testing::XSession;
 
-class FixedMachine final : public SystemInfoProviding {
- public:
-  std::string bootSessionUUID() override { return "boot-1"; }
-  std::string hostModel() override { return "TestBook1,1"; }
-};
+using testing::captureNow;
+using testing::directories;
+using testing::terminal;
 
-Snapshot captureNow() {
-  asio::io_context context;
-  ManualClock clock(context, std::chrono::system_clock::now());
-  FixedMachine machine;
-  LinuxWorkspaceCapturer capturer(LinuxCaptureSources::forSession(), clock, machine);
-  return capturer.captureNow(CaptureTrigger::manual, std::nullopt, {}, true);
-}
-
-const TerminalRecord& terminal(const Snapshot& snapshot, TerminalKind kind) {
-  static const TerminalRecord none;
-  for (const auto& record : snapshot.terminals) {
-    if (record.app == kind) return record;
-  }
-  return none;
-}
-
-std::multiset<std::string> directories(const TerminalRecord& record) {
-  std::multiset<std::string> found;
-  for (const auto& window : record.windows) {
-    for (const auto& tab : window.tabs) found.insert(tab.directory.value_or("?"));
-  }
-  return found;
-}
-
-std::vector<X11Window> xterms(const std::string& display) {
-  std::vector<X11Window> found;
+std::vector<DesktopWindow> xterms(const std::string& display) {
+  std::vector<DesktopWindow> found;
   if (auto desktop = XcbWindowSource(display).desktop()) {
     for (const auto& window : desktop->windows) {
-      if (window.wmClass == "XTerm") found.push_back(window);
+      if (window.appClass == "XTerm") found.push_back(window);
     }
   }
   return found;
@@ -73,7 +49,7 @@ struct TmuxServerGuard {
   ~TmuxServerGuard() { (void)runChild({"tmux", "kill-server"}, 5); }
 };
 
-std::string describe(const std::vector<Rect>& recorded, const std::vector<X11Window>& now) {
+std::string describe(const std::vector<Rect>& recorded, const std::vector<DesktopWindow>& now) {
   const auto text = [](const Rect& r) {
     return std::to_string(int(r.x)) + "," + std::to_string(int(r.y)) + " " +
            std::to_string(int(r.width)) + "x" + std::to_string(int(r.height)) + " ";
@@ -185,12 +161,12 @@ TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
 
   // The windows at their recorded frames, the shells and panes in their directories.
   ASSERT_TRUE(XSession::waitUntil([&] { return xterms(x.display()).size() == 2; }, 10));
-  std::vector<X11Window> now;
+  std::vector<DesktopWindow> now;
   ASSERT_TRUE(XSession::waitUntil(
       [&] {
         now = xterms(x.display());
         return std::all_of(frames.begin(), frames.end(), [&](const Rect& frame) {
-          return std::any_of(now.begin(), now.end(), [&](const X11Window& w) {
+          return std::any_of(now.begin(), now.end(), [&](const DesktopWindow& w) {
             return w.frame && std::abs(w.frame->x - frame.x) <= 2 &&
                    std::abs(w.frame->y - frame.y) <= 2 &&
                    std::abs(w.frame->width - frame.width) <= 2 &&
@@ -301,18 +277,24 @@ TEST(X11Restore, ReopenedTerminalWindowsGetTheirRecordedStates) {
   const pid_t hidden = x.launch({"xterm", "-geometry", "60x20+300+200"}, small);
   const auto hiddenWindow = x.windowOf(hidden);
   ASSERT_TRUE(x.windowOf(wide) && hiddenWindow);
-  ASSERT_TRUE(X11WindowControl(x.display()).setState(*hiddenWindow, true, false));
+  ASSERT_TRUE(X11WindowControl(x.display()).setState(x11WindowId(*hiddenWindow), true, false));
   Snapshot recorded;
   ASSERT_TRUE(XSession::waitUntil(
       [&] {
+        // The states are judged on the snapshot itself: the window manager may carry out the
+        // minimising between a capture and a look of the test's own.
         recorded = captureNow();
-        const auto windows = xterms(x.display());
+        std::vector<WindowRecord> windows;
+        for (const auto& app : recorded.apps) {
+          if (app.name == "XTerm")
+            windows.insert(windows.end(), app.windows.begin(), app.windows.end());
+        }
         return directories(terminal(recorded, TerminalKind::xterm)) ==
                    std::multiset<std::string>{full, small} &&
                std::count_if(windows.begin(), windows.end(),
-                             [](const X11Window& w) { return w.hidden; }) == 1 &&
+                             [](const WindowRecord& w) { return w.isMinimized; }) == 1 &&
                std::count_if(windows.begin(), windows.end(),
-                             [](const X11Window& w) { return w.fullScreen; }) == 1;
+                             [](const WindowRecord& w) { return w.isFullScreen; }) == 1;
       },
       10))
       << "the two xterms were never seen full screen and minimised";
@@ -325,15 +307,16 @@ TEST(X11Restore, ReopenedTerminalWindowsGetTheirRecordedStates) {
   const auto run = testing::runTool({"restore", recorded.id, "--support",
                                      (dirs / "support").string(), "--only", "terminals,windows"});
   ASSERT_EQ(run.status, 0) << run.out << run.err;
-  std::vector<X11Window> now;
+  std::vector<DesktopWindow> now;
   EXPECT_TRUE(XSession::waitUntil(
       [&] {
         now = xterms(x.display());
         return now.size() == 2 &&
                std::count_if(now.begin(), now.end(),
-                             [](const X11Window& w) { return w.hidden && !w.fullScreen; }) == 1 &&
+                             [](const DesktopWindow& w) { return w.hidden && !w.fullScreen; }) ==
+                   1 &&
                std::count_if(now.begin(), now.end(),
-                             [](const X11Window& w) { return w.fullScreen && !w.hidden; }) == 1;
+                             [](const DesktopWindow& w) { return w.fullScreen && !w.hidden; }) == 1;
       },
       10))
       << run.out << [&] {
@@ -354,7 +337,7 @@ TEST(X11Restore, PlacedWindowsAreMatchedByTitleAndGetTheirFramesAndStates) {
   const pid_t term = x.launch({"xterm", "-title", "wide"});
   ASSERT_TRUE(x.windowOf(term));
   // xmessage sets no _NET_WM_PID: its windows belong to the application named by their class.
-  std::map<std::string, X11Window> byTitle;
+  std::map<std::string, DesktopWindow> byTitle;
   const auto look = [&] {
     if (const auto found = XcbWindowSource(x.display()).desktop()) {
       for (const auto& window : found->windows) byTitle[window.title] = window;
@@ -371,7 +354,7 @@ TEST(X11Restore, PlacedWindowsAreMatchedByTitleAndGetTheirFramesAndStates) {
   const Rect one = *byTitle["one"].frame;
   const Rect two = *byTitle["two"].frame;
   // Recorded the other way round: the titles, not the order, decide which window is which.
-  AppRecord messages{.name = byTitle["one"].wmClass};
+  AppRecord messages{.name = byTitle["one"].appClass};
   messages.windows = {{.title = "two", .frame = Rect{600, 500, two.width, two.height}, .order = 0},
                       {.title = "one",
                        .frame = Rect{300, 200, one.width, one.height},

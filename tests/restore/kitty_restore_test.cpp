@@ -1,0 +1,126 @@
+// kitty windows on a private X server: recorded with their shells' directories and frames,
+// closed, and brought back by `brimwell restore` in those directories; restored again, nothing
+// new opens.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <asio/io_context.hpp>
+#include <fstream>
+#include <set>
+
+#include "brimwell/core/engine/manual_clock.h"
+#include "brimwell/core/snapshots/snapshot_store.h"
+#include "linux/capture/linux_workspace_capturer.h"
+#include "linux/capture/xcb_window_source.h"
+#include "tests/cli/run_tool.h"
+#include "tests/restore/desktop_round_trip.h"
+#include "tests/support/scoped_environment.h"
+#include "tests/support/temp_dir.h"
+#include "tests/support/x_session.h"
+
+namespace brimwell {
+namespace {
+
+using testing::XSession;
+
+Snapshot captureNow() { return testing::captureNow(false); }
+
+std::multiset<std::string> kittyDirectories(const Snapshot& snapshot) {
+  std::multiset<std::string> found;
+  for (const auto& record : snapshot.terminals) {
+    if (record.app != TerminalKind::kitty) continue;
+    for (const auto& window : record.windows) {
+      for (const auto& tab : window.tabs) found.insert(tab.directory.value_or("?"));
+    }
+  }
+  return found;
+}
+
+std::vector<DesktopWindow> kittyWindows(const std::string& display) {
+  std::vector<DesktopWindow> found;
+  if (auto desktop = XcbWindowSource(display).desktop()) {
+    for (const auto& window : desktop->windows) {
+      if (window.appClass == "kitty") found.push_back(window);
+    }
+  }
+  return found;
+}
+
+// Ends the kitty processes the restore started (detached, so not the session's clients).
+struct RestoredKitties {
+  std::string display;
+  ~RestoredKitties() {
+    for (const auto& window : kittyWindows(display)) {
+      if (window.pid) ::kill(*window.pid, SIGTERM);
+    }
+  }
+};
+
+TEST(KittyRestore, WindowsComeBackInTheirShellsDirectories) {
+  XSession x;
+  ASSERT_TRUE(x.ready()) << x.error();
+  testing::TempDir dirs;
+  std::filesystem::create_directories(dirs / "alpha");
+  std::filesystem::create_directories(dirs / "beta");
+  std::filesystem::create_directories(dirs / "support");
+  const auto alpha = std::filesystem::canonical(dirs / "alpha").string();
+  const auto beta = std::filesystem::canonical(dirs / "beta").string();
+  testing::ScopedEnvironment environment;
+  environment.set("DISPLAY", x.display());
+  environment.set("SHELL", "/bin/sh");
+  environment.set("HOME", dirs.path().string());  // kitty's configuration and no one else's
+  RestoredKitties restored{x.display()};
+  // kitty runs the login shell of the password database, which for a system account may be
+  // nologin (and a window whose shell ends closes): this one runs sh, restored ones too.
+  std::filesystem::create_directories(dirs / ".config" / "kitty");
+  std::ofstream(dirs / ".config" / "kitty" / "kitty.conf") << "shell /bin/sh\n";
+
+  const pid_t first = x.launch({"kitty", "--directory", alpha}, alpha);
+  ASSERT_TRUE(x.windowOf(first, 15)) << "kitty (package kitty) showed no window";
+  const pid_t second = x.launch({"kitty", "--directory", beta}, beta);
+  ASSERT_TRUE(x.windowOf(second, 15));
+  Snapshot recorded;
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        recorded = captureNow();
+        return kittyDirectories(recorded) == std::multiset<std::string>{alpha, beta};
+      },
+      10))
+      << "the kitty windows' shells were never seen in their directories";
+  const auto app = std::find_if(recorded.apps.begin(), recorded.apps.end(),
+                                [](const AppRecord& a) { return a.bundleID == "kitty"; });
+  ASSERT_NE(app, recorded.apps.end()) << "kitty's desktop file didn't name its windows";
+  for (const auto& record : recorded.terminals) {
+    if (record.app != TerminalKind::kitty) continue;
+    EXPECT_EQ(record.status, CaptureStatus::ok);
+    for (const auto& window : record.windows) EXPECT_TRUE(window.bounds);
+  }
+  recorded.id = "20260301T140509.250Z";
+  ASSERT_TRUE(SnapshotStore(BrimwellPaths{dirs / "support", dirs / "rescued"}).save(recorded));
+
+  x.end(first);
+  x.end(second);
+  ASSERT_TRUE(XSession::waitUntil([&] { return kittyWindows(x.display()).empty(); }, 10));
+  const std::string support = (dirs / "support").string();
+  const auto run = testing::runTool({"restore", recorded.id, "--support", support});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  EXPECT_NE(run.out.find("kitty"), std::string::npos) << run.out;
+  Snapshot back;
+  EXPECT_TRUE(XSession::waitUntil(
+      [&] {
+        back = captureNow();
+        return kittyDirectories(back) == std::multiset<std::string>{alpha, beta};
+      },
+      15))
+      << run.out;
+  EXPECT_EQ(kittyWindows(x.display()).size(), 2u);
+
+  // Both are open now, so a second restore opens none.
+  const auto again = testing::runTool({"restore", recorded.id, "--support", support});
+  EXPECT_EQ(again.status, 0) << again.out;
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  EXPECT_EQ(kittyWindows(x.display()).size(), 2u) << again.out;
+}
+
+}  // namespace
+}  // namespace brimwell
