@@ -14,16 +14,11 @@
 
 #include "brimwell/core/base/error.h"
 #include "brimwell/core/engine/collaborators.h"
+#include "linux/save/buffer_reports.h"
 
 namespace brimwell {
 
-struct EmacsBufferReport {
-  enum class Kind { saved, rescued, failed };
-  Kind kind = Kind::failed;
-  std::string buffer;
-  std::string file;  // the saved file, the rescue copy, or the error's text
-  friend bool operator==(const EmacsBufferReport&, const EmacsBufferReport&) = default;
-};
+using EmacsBufferReport = BufferReport;
 
 // `text` as an Emacs Lisp string literal.
 std::string lispString(std::string_view text);
@@ -34,9 +29,7 @@ std::string emacsSaveForm(const std::filesystem::path& rescueFolder);
 // The reports in what emacsclient printed for the form's value. Fails on anything else.
 Result<std::vector<EmacsBufferReport>> parseEmacsSaveAnswer(std::string_view printed);
 
-// The pass's output for Emacs from its reports: nothingToSave without reports, failed when every
-// buffer failed, saved otherwise (with the counts, and a note when some buffers failed); one
-// RescuedDocument per rescued buffer.
+// The pass's output for Emacs from its reports (bufferPassOutput).
 SavePassOutput emacsPassOutput(const std::vector<EmacsBufferReport>& reports,
                                const std::string& bundleID, const std::string& appName);
 

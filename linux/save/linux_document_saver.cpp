@@ -11,9 +11,10 @@
 #include <thread>
 
 #include "linux/save/emacs_save.h"
+#include "linux/save/nvim_save.h"
 #include "linux/save/running_apps.h"
 #include "linux/save/save_plan.h"
-#include "linux/save/xcb_save_keyboard.h"
+#include "linux/save/session_save_keyboard.h"
 
 namespace brimwell {
 namespace {
@@ -34,16 +35,16 @@ struct PassState {
 class PassWorker {
  public:
   PassWorker(SaveTools tools, std::shared_ptr<PassState> state, std::filesystem::path folder,
-             std::set<std::string> commandS, std::set<std::string> excluding, double emacsTimeout)
+             std::set<std::string> commandS, std::set<std::string> excluding, SaverBudget budget)
       : tools_(std::move(tools)),
         state_(std::move(state)),
         folder_(std::move(folder)),
         commandS_(std::move(commandS)),
         excluding_(std::move(excluding)),
-        emacsTimeout_(emacsTimeout) {}
+        budget_(budget) {}
 
   void run() {
-    // Emacs first, from the process list: it needs no display.
+    // Emacs and Neovim first, from the process list: they need no display.
     auto apps = runningApps({}, *tools_.processes, *tools_.desktopFiles, tools_.user);
     askAll(planSaves(apps, commandS_, excluding_));
     if (auto windows = tools_.keyboard->windows()) {
@@ -106,6 +107,8 @@ class PassWorker {
     switch (plan.way) {
       case SaveWay::emacsServer:
         return askEmacs(plan.app);
+      case SaveWay::neovimServers:
+        return askNeovim(plan.app);
       case SaveWay::commandS:
         return {.results = {pressControlS(plan.app)}};
       case SaveWay::savesItself:
@@ -117,7 +120,7 @@ class PassWorker {
 
   SavePassOutput askEmacs(const RunningApp& app) {
     SaverResult result{.bundleID = app.bundleID, .appName = app.name};
-    const auto answer = tools_.emacs->eval(emacsSaveForm(folder_), emacsTimeout_);
+    const auto answer = tools_.emacs->eval(emacsSaveForm(folder_), budget_.emacs);
     if (!answer) {
       result.outcome =
           answer.error().code() == ETIMEDOUT ? SaverOutcome::failed : SaverOutcome::notSupported;
@@ -133,11 +136,42 @@ class PassWorker {
     return emacsPassOutput(*reports, app.bundleID, app.name);
   }
 
+  // Every server in turn, each within its own budget; a server that can't be asked is a failed
+  // report of its own, so the others' buffers still count.
+  SavePassOutput askNeovim(const RunningApp& app) {
+    const auto sockets = tools_.neovim ? tools_.neovim->sockets() : std::vector<std::string>{};
+    if (sockets.empty()) {
+      return {.results = {{.bundleID = app.bundleID,
+                           .appName = app.name,
+                           .outcome = SaverOutcome::notSupported,
+                           .detail = "Neovim runs without a server socket Brimwell can find."}}};
+    }
+    std::vector<BufferReport> reports;
+    for (const auto& socket : sockets) {
+      if (abandoned()) break;
+      const auto deadline = std::chrono::steady_clock::now() +
+                            std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                std::chrono::duration<double>(budget_.neovim));
+      auto connection = NvimConnection::open(socket, deadline);
+      auto answered = connection
+                          ? saveNvimBuffers(*connection, folder_, deadline)
+                          : Result<std::vector<BufferReport>>(Unexpected(connection.error()));
+      if (!answered) {
+        reports.push_back({.kind = BufferReport::Kind::failed,
+                           .buffer = "the server at " + socket,
+                           .file = answered.error().message()});
+        continue;
+      }
+      reports.insert(reports.end(), answered->begin(), answered->end());
+    }
+    return bufferPassOutput(reports, app.bundleID, app.name, "Neovim");
+  }
+
   SaverResult pressControlS(const RunningApp& app) {
     SaverResult result{.bundleID = app.bundleID, .appName = app.name};
     int pressed = 0;
     std::optional<std::string> failure;
-    for (const auto window : app.windows) {
+    for (const auto& window : app.windows) {
       if (abandoned()) break;
       auto done = tools_.keyboard->activate(window);
       // Keys pressed after the pass has answered would land in whatever window is in front.
@@ -165,15 +199,15 @@ class PassWorker {
   std::filesystem::path folder_;
   std::set<std::string> commandS_;
   std::set<std::string> excluding_;
-  double emacsTimeout_;
+  SaverBudget budget_;
 };
 
 SavePassOutput runPass(SaveTools tools, SaverBudget budget, const std::filesystem::path& folder,
                        const std::set<std::string>& commandS,
                        const std::set<std::string>& excluding) {
   auto state = std::make_shared<PassState>();
-  auto worker = std::make_shared<PassWorker>(std::move(tools), state, folder, commandS, excluding,
-                                             budget.emacs);
+  auto worker =
+      std::make_shared<PassWorker>(std::move(tools), state, folder, commandS, excluding, budget);
   // Detached: a call that hangs past every bound keeps only its own thread and tools.
   // One that throws while listing the applications leaves the pass to answer at its budget.
   std::thread([worker] {
@@ -198,8 +232,9 @@ SavePassOutput runPass(SaveTools tools, SaverBudget budget, const std::filesyste
 
 SaveTools SaveTools::forSession() {
   return {
-      .keyboard = std::make_unique<XcbSaveKeyboard>(),
+      .keyboard = saveKeyboardForSession(),
       .emacs = std::make_unique<EmacsClientServer>(),
+      .neovim = std::make_unique<ProcNvimServers>(::getuid()),
       .processes = std::make_unique<ProcProcessTable>(),
       .desktopFiles = std::make_unique<FileDesktopCatalog>(FileDesktopCatalog::forEnvironment()),
       .user = ::getuid()};

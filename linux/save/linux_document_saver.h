@@ -1,7 +1,8 @@
 // LinuxDocumentSaver: the document saver of a Linux desktop. Each pass finds the running
-// applications (the display's clients, and Emacs from the process list) and, leaving the excluded
-// ones alone, asks Emacs through its server to save its modified buffers (rescuing into the
-// pass's folder what can't be saved in place), presses Ctrl+S in every window of the applications
+// applications (the display's clients, and Emacs and Neovim from the process list) and, leaving
+// the excluded ones alone, asks Emacs through its server and every Neovim server over its RPC
+// socket to save their modified buffers (rescuing into the pass's folder what can't be saved in
+// place), presses Ctrl+S in every window of the applications
 // in the Ctrl+S list, and reports the rest as saving by themselves or not supported.
 // A pass answers within its budget, whatever an application or the X server does: every call is
 // bounded, and a pass still running at the budget's end answers with what it has (the
@@ -18,6 +19,7 @@
 #include "linux/capture/desktop_catalog.h"
 #include "linux/capture/process_table.h"
 #include "linux/save/emacs_server.h"
+#include "linux/save/nvim_servers.h"
 #include "linux/save/save_keyboard.h"
 
 namespace brimwell {
@@ -26,11 +28,13 @@ namespace brimwell {
 struct SaveTools {
   std::unique_ptr<SaveKeyboard> keyboard;
   std::unique_ptr<EmacsServer> emacs;
+  std::unique_ptr<NvimServers> neovim;
   std::unique_ptr<ProcessTable> processes;
   std::unique_ptr<DesktopCatalog> desktopFiles;
   uid_t user = 0;
 
-  // This session's: $DISPLAY, the default Emacs server, /proc, the XDG desktop files, this user.
+  // This session's: $DISPLAY, the default Emacs server, this user's Neovim servers, /proc, the
+  // XDG desktop files, this user.
   static SaveTools forSession();
 };
 
@@ -38,7 +42,8 @@ struct SaverBudget {
   // The whole pass; below the engine's shortest save-pass watchdog (45 seconds at the last
   // moment), so the pass answers before the engine gives up on it.
   double pass = 40;
-  double emacs = 15;  // one request to Emacs's server
+  double emacs = 15;   // one request to Emacs's server
+  double neovim = 15;  // the whole conversation with one Neovim server
 };
 
 class LinuxDocumentSaver final : public DocumentSaving {

@@ -5,6 +5,7 @@
 
 #include "linux/capture/app_identity.h"
 #include "linux/capture/desktop_entry.h"
+#include "linux/save/nvim_servers.h"
 
 namespace brimwell {
 
@@ -28,8 +29,8 @@ std::vector<RunningApp> runningApps(const std::vector<ClientWindow>& windows,
     const auto executable = processes.executable(*window.pid).value_or("");
     const ProgramFacts program{
         .executableName = std::filesystem::path(executable).filename().string(),
-        .wmClass = window.wmClass,
-        .wmInstance = window.wmInstance};
+        .appClass = window.appClass,
+        .appInstance = window.appInstance};
     if (isEmacsExecutable(executable)) {
       appFor(std::string(kEmacsBundleID), "Emacs").windows.push_back(window.id);
       continue;
@@ -38,14 +39,17 @@ std::vector<RunningApp> runningApps(const std::vector<ClientWindow>& windows,
     if (entry == nullptr) continue;
     appFor(bundleIDForDesktopID(entry->id), entry->name).windows.push_back(window.id);
   }
+  bool emacs = false;
+  bool neovim = false;
   for (const auto& process : processes.processes()) {
-    if (process.owner != user) continue;
+    if (process.owner != user || (emacs && neovim)) continue;
     const auto executable = processes.executable(process.pid);
-    if (executable && isEmacsExecutable(*executable)) {
-      appFor(std::string(kEmacsBundleID), "Emacs");
-      break;
-    }
+    if (!executable) continue;
+    emacs = emacs || isEmacsExecutable(*executable);
+    neovim = neovim || isNvimExecutable(*executable);
   }
+  if (emacs) appFor(std::string(kEmacsBundleID), "Emacs");
+  if (neovim) appFor(std::string(kNeovimBundleID), "Neovim");
   return apps;
 }
 

@@ -1,7 +1,7 @@
 // The applications a save pass addresses: the owners of the display's managed windows, named by
-// their desktop files as the capturer names them, and Emacs from the process list when it has no
-// window (a daemon, or Emacs in a terminal). Reads the process table and desktop catalog it is
-// given; used from one thread at a time.
+// their desktop files as the capturer names them, and Emacs and Neovim from the process list when
+// they have no window (a daemon, or either in a terminal). Reads the process table and desktop
+// catalog it is given; used from one thread at a time.
 #pragma once
 
 #include <sys/types.h>
@@ -16,8 +16,8 @@
 namespace brimwell {
 
 // One application per bundle identifier, in the order of its first window, then a windowless
-// Emacs of `user`. A window whose process has no desktop entry has no bundle identifier and is
-// left out: nothing could name it in the settings.
+// Emacs, then a Neovim, of `user`. A window whose process has no desktop entry has no bundle
+// identifier and is left out: nothing could name it in the settings.
 std::vector<RunningApp> runningApps(const std::vector<ClientWindow>& windows,
                                     ProcessTable& processes, DesktopCatalog& catalog, uid_t user);
 

@@ -28,6 +28,8 @@ std::vector<PlannedSave> planSaves(const std::vector<RunningApp>& running,
     SaveWay way = SaveWay::notSupported;
     if (app.bundleID == kEmacsBundleID) {
       way = SaveWay::emacsServer;
+    } else if (app.bundleID == kNeovimBundleID) {
+      way = SaveWay::neovimServers;
     } else if (commandSBundleIDs.contains(app.bundleID)) {
       way = SaveWay::commandS;
     } else if (savesItself(app.bundleID)) {

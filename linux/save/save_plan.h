@@ -9,26 +9,30 @@
 #include <vector>
 
 #include "brimwell/core/snapshots/workspace_records.h"
+#include "linux/capture/desktop_windows.h"
 
 namespace brimwell {
 
-// The bundle identifier of Emacs (its desktop file's ID).
+// The bundle identifiers of Emacs and Neovim (their desktop files' IDs).
 inline constexpr std::string_view kEmacsBundleID = "emacs";
+inline constexpr std::string_view kNeovimBundleID = "nvim";
 
 // An application the pass found running: from the display's client list (with its windows) or,
-// for Emacs, from the process list (an Emacs daemon has no window).
+// for Emacs and Neovim, from the process list (an Emacs daemon, or either in a terminal, has no
+// window of its own).
 struct RunningApp {
   std::string bundleID;
   std::string name;
-  std::vector<std::uint32_t> windows;  // its managed windows, front to back of the client list
+  std::vector<WindowId> windows;  // its managed windows, front to back of the client list
   friend bool operator==(const RunningApp&, const RunningApp&) = default;
 };
 
 enum class SaveWay {
-  emacsServer,  // asked through its server to save each modified buffer
-  commandS,     // Ctrl+S pressed in each of its windows
-  savesItself,  // keeps its unsaved work by itself; left alone
-  notSupported  // nothing Brimwell can ask of it
+  emacsServer,    // asked through its server to save each modified buffer
+  neovimServers,  // every server of the user's Neovim processes asked over its RPC socket
+  commandS,       // Ctrl+S pressed in each of its windows
+  savesItself,    // keeps its unsaved work by itself; left alone
+  notSupported    // nothing Brimwell can ask of it
 };
 
 struct PlannedSave {
@@ -41,8 +45,9 @@ struct PlannedSave {
 bool savesItself(std::string_view bundleID);
 
 // One plan per running application not in `excluding`, in the order given: Emacs through its
-// server (Ctrl+S is a search there), an application in `commandSBundleIDs` with Ctrl+S, then the
-// applications that save by themselves, the rest not supported.
+// server (Ctrl+S is a search there), Neovim through its servers, an application in
+// `commandSBundleIDs` with Ctrl+S, then the applications that save by themselves, the rest not
+// supported.
 std::vector<PlannedSave> planSaves(const std::vector<RunningApp>& running,
                                    const std::set<std::string>& commandSBundleIDs,
                                    const std::set<std::string>& excluding);

@@ -98,7 +98,7 @@ Result<std::vector<ClientWindow>> XcbSaveKeyboard::windows() {
   std::vector<ClientWindow> windows;
   std::vector<std::pair<xcb_get_property_cookie_t, xcb_get_property_cookie_t>> asked;
   for (std::size_t i = 0; i < count; ++i) {
-    windows.push_back({.id = ids[i]});
+    windows.push_back({.id = x11WindowId(ids[i])});
     asked.emplace_back(askProperty(c, ids[i], ewmh._NET_WM_PID, XCB_ATOM_CARDINAL),
                        askProperty(c, ids[i], XCB_ATOM_WM_CLASS, XCB_ATOM_STRING));
   }
@@ -108,24 +108,24 @@ Result<std::vector<ClientWindow>> XcbSaveKeyboard::windows() {
     if (const auto word = firstWord(pid.get()); word && *word > 0 && *word < (1u << 31)) {
       windows[i].pid = static_cast<int>(*word);
     }
-    const auto wmClass =
+    const auto appClass =
         awaitReply<xcb_get_property_reply_t>(c, asked[i].second.sequence, replyTimeout_);
-    if (wmClass && wmClass->format == 8) {
+    if (appClass && appClass->format == 8) {
       const std::string text(
-          static_cast<const char*>(xcb_get_property_value(wmClass.get())),
-          static_cast<std::size_t>(xcb_get_property_value_length(wmClass.get())));
+          static_cast<const char*>(xcb_get_property_value(appClass.get())),
+          static_cast<std::size_t>(xcb_get_property_value_length(appClass.get())));
       const auto split = text.find('\0');
-      windows[i].wmInstance = text.substr(0, split);
-      if (split != std::string::npos) windows[i].wmClass = text.substr(split + 1);
-      while (!windows[i].wmClass.empty() && windows[i].wmClass.back() == '\0') {
-        windows[i].wmClass.pop_back();
+      windows[i].appInstance = text.substr(0, split);
+      if (split != std::string::npos) windows[i].appClass = text.substr(split + 1);
+      while (!windows[i].appClass.empty() && windows[i].appClass.back() == '\0') {
+        windows[i].appClass.pop_back();
       }
     }
   }
   return windows;
 }
 
-std::optional<std::uint32_t> XcbSaveKeyboard::activeWindow() {
+std::optional<WindowId> XcbSaveKeyboard::activeWindow() {
   auto opened = display();
   if (!opened) return std::nullopt;
   X11Display& x = **opened;
@@ -135,21 +135,19 @@ std::optional<std::uint32_t> XcbSaveKeyboard::activeWindow() {
       replyTimeout_);
   const auto window = firstWord(reply.get());
   if (!window || *window == XCB_WINDOW_NONE) return std::nullopt;
-  return window;
+  return x11WindowId(*window);
 }
 
-Status XcbSaveKeyboard::activate(std::uint32_t window) {
+Status XcbSaveKeyboard::activate(const WindowId& window) {
+  const auto id = parseX11WindowId(window);
+  if (!id) return fail("There is no X window " + window + ".");
   auto opened = display();
   if (!opened) return Unexpected(opened.error());
   X11Display& x = **opened;
-  xcb_ewmh_request_change_active_window(&x.ewmh(), x.screenNumber(), window,
+  xcb_ewmh_request_change_active_window(&x.ewmh(), x.screenNumber(), *id,
                                         XCB_EWMH_CLIENT_SOURCE_TYPE_OTHER, XCB_CURRENT_TIME,
                                         XCB_WINDOW_NONE);
-  const auto deadline = Clock::now() + std::chrono::duration<double>(activationTimeout_);
-  while (Clock::now() < deadline) {
-    if (activeWindow() == window) return {};
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  }
+  if (waitUntilActive(*this, window, activationTimeout_)) return {};
   return fail("The window manager didn't bring the window to the front.");
 }
 

@@ -21,8 +21,8 @@ class XcbSaveKeyboard final : public SaveKeyboard {
   ~XcbSaveKeyboard() override;
 
   Result<std::vector<ClientWindow>> windows() override;
-  std::optional<std::uint32_t> activeWindow() override;
-  Status activate(std::uint32_t window) override;
+  std::optional<WindowId> activeWindow() override;
+  Status activate(const WindowId& window) override;
   Status pressControlS() override;
 
  private:

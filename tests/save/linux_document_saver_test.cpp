@@ -114,15 +114,15 @@ struct KeyLog {
 class ScriptedKeyboard final : public SaveKeyboard {
  public:
   ScriptedKeyboard(Result<std::vector<ClientWindow>> windows, std::shared_ptr<KeyLog> log,
-                   std::uint32_t hangsOn = 0, std::uint32_t throwsOn = 0)
+                   WindowId hangsOn = {}, WindowId throwsOn = {})
       : windows_(std::move(windows)),
         log_(std::move(log)),
         hangsOn_(hangsOn),
         throwsOn_(throwsOn) {}
   Result<std::vector<ClientWindow>> windows() override { return windows_; }
-  std::optional<std::uint32_t> activeWindow() override { return 99; }
-  Status activate(std::uint32_t window) override {
-    log_->add("activate " + std::to_string(window));
+  std::optional<WindowId> activeWindow() override { return "99"; }
+  Status activate(const WindowId& window) override {
+    log_->add("activate " + window);
     if (window == hangsOn_) std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     if (window == throwsOn_) throw std::bad_alloc();
     return {};
@@ -135,8 +135,8 @@ class ScriptedKeyboard final : public SaveKeyboard {
  private:
   Result<std::vector<ClientWindow>> windows_;
   std::shared_ptr<KeyLog> log_;
-  std::uint32_t hangsOn_;
-  std::uint32_t throwsOn_;
+  WindowId hangsOn_;
+  WindowId throwsOn_;
 };
 
 const std::vector<DesktopEntry> kEntries = {
@@ -148,7 +148,7 @@ std::function<SaveTools()> toolsWith(std::shared_ptr<KeyLog> log,
                                      Result<std::vector<ClientWindow>> windows,
                                      std::string emacsSocket,
                                      std::map<int, std::pair<uid_t, std::string>> processes,
-                                     std::uint32_t hangsOn = 0, std::uint32_t throwsOn = 0) {
+                                     WindowId hangsOn = {}, WindowId throwsOn = {}) {
   return [=] {
     return SaveTools{
         .keyboard = std::make_unique<ScriptedKeyboard>(windows, log, hangsOn, throwsOn),
@@ -229,8 +229,10 @@ TEST(LinuxDocumentSaver, AHungApplicationCostsOnlyItsOwnResult) {
   SilentSocket hung((dir / "hung").string());
   ASSERT_TRUE(hung.ok());
   const auto log = std::make_shared<KeyLog>();
-  const std::vector<ClientWindow> windows = {
-      {.id = 11, .pid = 20}, {.id = 12, .pid = 21}, {.id = 13, .pid = 20}, {.id = 14, .pid = 22}};
+  const std::vector<ClientWindow> windows = {{.id = "11", .pid = 20},
+                                             {.id = "12", .pid = 21},
+                                             {.id = "13", .pid = 20},
+                                             {.id = "14", .pid = 22}};
   const std::map<int, std::pair<uid_t, std::string>> processes = {
       {5, {::getuid(), "/usr/bin/emacs"}},
       {20, {::getuid(), "/opt/writer"}},
@@ -259,7 +261,7 @@ TEST(LinuxDocumentSaver, AHungApplicationCostsOnlyItsOwnResult) {
 
   // A pass whose budget runs out answers then, and its worker asks nothing more afterwards.
   const auto stuck = std::make_shared<KeyLog>();
-  LinuxDocumentSaver slow(toolsWith(stuck, windows, (dir / "none").string(), processes, 11),
+  LinuxDocumentSaver slow(toolsWith(stuck, windows, (dir / "none").string(), processes, "11"),
                           {.pass = 0.4, .emacs = 0.5});
   const auto begun = Clock::now();
   output = slow.saveNow(dir / "rescue", {"org.example.writer", "org.example.notes"}, {});
@@ -274,8 +276,8 @@ TEST(LinuxDocumentSaver, AHungApplicationCostsOnlyItsOwnResult) {
 
   // An application whose asking throws costs only its own result too.
   const auto broken = std::make_shared<KeyLog>();
-  LinuxDocumentSaver throwing(toolsWith(broken, windows, (dir / "none").string(), processes, 0, 11),
-                              {.pass = 5});
+  LinuxDocumentSaver throwing(
+      toolsWith(broken, windows, (dir / "none").string(), processes, {}, "11"), {.pass = 5});
   output = throwing.saveNow(dir / "rescue", {"org.example.writer"}, {});
   ASSERT_EQ(output.results.size(), 4u);
   EXPECT_EQ(output.results[1],

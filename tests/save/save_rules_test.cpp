@@ -9,12 +9,13 @@ namespace {
 
 TEST(SavePlan, ChoosesOneWayPerApplicationAndNeverTouchesExcludedOnes) {
   const std::vector<RunningApp> running = {
-      {.bundleID = "org.example.writer", .name = "Writer", .windows = {1, 2}},
+      {.bundleID = "org.example.writer", .name = "Writer", .windows = {"1", "2"}},
       {.bundleID = "emacs", .name = "Emacs"},
-      {.bundleID = "org.gnome.TextEditor", .name = "Text Editor", .windows = {3}},
-      {.bundleID = "org.example.secret", .name = "Secret", .windows = {4}},
-      {.bundleID = "org.example.paint", .name = "Paint", .windows = {5}},
-      {.bundleID = "code", .name = "Code", .windows = {6}},
+      {.bundleID = "org.gnome.TextEditor", .name = "Text Editor", .windows = {"3"}},
+      {.bundleID = "org.example.secret", .name = "Secret", .windows = {"4"}},
+      {.bundleID = "org.example.paint", .name = "Paint", .windows = {"5"}},
+      {.bundleID = "code", .name = "Code", .windows = {"6"}},
+      {.bundleID = "nvim", .name = "Neovim"},
   };
   const auto plans =
       planSaves(running, {"org.example.writer", "emacs", "org.example.secret", "code"},
@@ -25,11 +26,12 @@ TEST(SavePlan, ChoosesOneWayPerApplicationAndNeverTouchesExcludedOnes) {
       {.app = running[2], .way = SaveWay::savesItself},
       {.app = running[4], .way = SaveWay::notSupported},
       {.app = running[5], .way = SaveWay::commandS},  // the user's list wins over the table
+      {.app = running[6], .way = SaveWay::neovimServers},
   };
   EXPECT_EQ(plans, expected);
   EXPECT_TRUE(planSaves(running, {},
                         {"emacs", "org.example.writer", "org.gnome.TextEditor",
-                         "org.example.secret", "org.example.paint", "code"})
+                         "org.example.secret", "org.example.paint", "code", "nvim"})
                   .empty());
 }
 

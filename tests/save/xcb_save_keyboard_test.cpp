@@ -3,15 +3,14 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "linux/capture/x11_display.h"
 #include "linux/save/linux_document_saver.h"
-#include "tests/save/fixed_catalog.h"
+#include "tests/save/keyboard_saver.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/x_session.h"
 
 namespace brimwell {
 namespace {
-
-using testing::FixedCatalog;
 
 using testing::TempDir;
 using testing::XSession;
@@ -19,10 +18,10 @@ using testing::XSession;
 // An xterm whose terminal reads raw bytes (no flow control, so Ctrl+S arrives as 0x13) and
 // writes the first one it gets to NAME.got, after marking NAME.ready.
 pid_t rawXterm(XSession& session, const TempDir& dir, const std::string& name,
-               const std::string& wmClass) {
+               const std::string& appClass) {
   const auto base = (dir / name).string();
   return session.launch(
-      {"xterm", "-class", wmClass, "-e", "sh", "-c",
+      {"xterm", "-class", appClass, "-e", "sh", "-c",
        "stty raw -echo -ixon && : > '" + base + ".ready' && head -c 1 > '" + base + ".got'"});
 }
 
@@ -43,31 +42,15 @@ TEST(XcbSaveKeyboard, PressesCtrlSInTheListedApplicationsWindowsOnly) {
       10));
 
   XcbSaveKeyboard probe(session.display());
-  ASSERT_TRUE(probe.activate(*otherWindow)) << "openbox didn't activate the second xterm";
+  ASSERT_TRUE(probe.activate(x11WindowId(*otherWindow)))
+      << "openbox didn't activate the second xterm";
 
   const std::string display = session.display();
-  LinuxDocumentSaver saver([display] {
-    return SaveTools{
-        .keyboard = std::make_unique<XcbSaveKeyboard>(display),
-        .emacs = std::make_unique<EmacsClientServer>("/nonexistent/brimwell-test-emacs"),
-        .processes = std::make_unique<ProcProcessTable>(),
-        .desktopFiles = std::make_unique<FixedCatalog>(
-            std::vector<DesktopEntry>{{.id = "org.example.writer",
-                                       .name = "Writer",
-                                       .program = "w",
-                                       .startupWMClass = "WriterTerm"},
-                                      {.id = "org.example.other",
-                                       .name = "Other",
-                                       .program = "o",
-                                       .startupWMClass = "OtherTerm"}}),
-        .user = ::getuid()};
-  });
+  auto saver = testing::keyboardSaver(
+      [display] { return std::make_unique<XcbSaveKeyboard>(display); }, testing::writerAndOther());
   const auto output = saver.saveNow(dir / "rescue", {"org.example.writer"}, {});
 
-  std::vector<SaverResult> ours;
-  for (const auto& result : output.results) {
-    if (result.bundleID != "emacs") ours.push_back(result);  // an Emacs of this user may run
-  }
+  const auto ours = testing::writerAndOtherResults(output);
   ASSERT_EQ(ours.size(), 2u);
   EXPECT_EQ(ours[0], (SaverResult{.bundleID = "org.example.writer",
                                   .appName = "Writer",
@@ -79,7 +62,8 @@ TEST(XcbSaveKeyboard, PressesCtrlSInTheListedApplicationsWindowsOnly) {
       XSession::waitUntil([&] { return testing::readFile(dir / "writer.got") == "\x13"; }, 5))
       << "the writer's xterm didn't get Ctrl+S";
   EXPECT_EQ(testing::readFile(dir / "other.got"), "");
-  EXPECT_EQ(probe.activeWindow(), otherWindow) << "the window in front before wasn't put back";
+  EXPECT_EQ(probe.activeWindow(), x11WindowId(*otherWindow))
+      << "the window in front before wasn't put back";
 }
 
 TEST(XcbSaveKeyboard, FailsPlainlyWithoutADisplay) {

@@ -1,0 +1,138 @@
+#include "linux/save/sway_save_keyboard.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "linux/capture/wayland_keyboard.h"
+#include "linux/save/linux_document_saver.h"
+#include "tests/save/keyboard_saver.h"
+#include "tests/support/sway_session.h"
+#include "tests/support/temp_dir.h"
+
+namespace brimwell {
+namespace {
+
+using testing::SwaySession;
+using testing::TempDir;
+
+std::string readAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// A foot whose terminal reads raw bytes (no flow control, so Ctrl+S arrives as 0x13) and writes
+// the first one it gets to NAME.got, after marking NAME.ready.
+pid_t rawFoot(SwaySession& sway, const TempDir& dir, const std::string& name,
+              const std::string& appId) {
+  const auto base = (dir / name).string();
+  return sway.launch(
+      {"foot", "--app-id=" + appId, "-T", name, "sh", "-c",
+       "stty raw -echo -ixon && : > '" + base + ".ready' && head -c 1 > '" + base + ".got'"});
+}
+
+TEST(SwaySaveKeyboard, PressesCtrlSInTheListedApplicationsWindowsOnly) {
+  SwaySession sway;
+  ASSERT_TRUE(sway.ready()) << sway.error();
+  TempDir dir;
+  rawFoot(sway, dir, "writer", "WriterTerm");
+  rawFoot(sway, dir, "other", "OtherTerm");
+  ASSERT_TRUE(SwaySession::waitUntil(
+      [&] {
+        return std::filesystem::exists(dir / "writer.ready") &&
+               std::filesystem::exists(dir / "other.ready");
+      },
+      10))
+      << "foot (package foot) didn't start its shells";
+  const SwayIpc ipc(sway.swaySocket());
+  std::optional<WindowId> other;
+  ASSERT_TRUE(SwaySession::waitUntil(
+      [&] {
+        const auto layout = ipc.layout();
+        if (!layout) return false;
+        for (const auto& w : layout->windows) {
+          if (w.window.appClass == "OtherTerm") other = w.window.id;
+        }
+        return other.has_value();
+      },
+      5));
+  SwaySaveKeyboard probe(ipc, sway.waylandDisplay());
+  ASSERT_TRUE(probe.activate(*other)) << "sway didn't focus the second foot";
+
+  const std::string display = sway.waylandDisplay();
+  auto saver = testing::keyboardSaver(
+      [ipc, display] { return std::make_unique<SwaySaveKeyboard>(ipc, display); },
+      testing::writerAndOther());
+  const auto output = saver.saveNow(dir / "rescue", {"org.example.writer"}, {});
+
+  auto ours = testing::writerAndOtherResults(output);
+  ASSERT_EQ(ours.size(), 2u);
+  std::sort(ours.begin(), ours.end(),
+            [](const auto& a, const auto& b) { return a.bundleID > b.bundleID; });
+  EXPECT_EQ(ours[0].detail, "Pressed Ctrl+S in 1 of its 1 windows.");
+  EXPECT_EQ(ours[0], (SaverResult{.bundleID = "org.example.writer",
+                                  .appName = "Writer",
+                                  .outcome = SaverOutcome::pressedCommandS,
+                                  .detail = "Pressed Ctrl+S in 1 of its 1 windows."}));
+  EXPECT_EQ(ours[1].bundleID, "org.example.other");
+  EXPECT_EQ(ours[1].outcome, SaverOutcome::notSupported);
+  EXPECT_TRUE(SwaySession::waitUntil([&] { return readAll(dir / "writer.got") == "\x13"; }, 5))
+      << "the writer's foot didn't get Ctrl+S";
+  EXPECT_EQ(readAll(dir / "other.got"), "");
+  EXPECT_EQ(probe.activeWindow(), other) << "the window in front before wasn't put back";
+}
+
+// The save pass's Ctrl+S in a real editor that saves on Ctrl+S: nano, in foot, with a change typed
+// into the file through the same virtual keyboard.
+TEST(SwaySaveKeyboard, CtrlSSavesTheChangeInNano) {
+  SwaySession sway;
+  ASSERT_TRUE(sway.ready()) << sway.error();
+  TempDir dir;
+  const auto notes = dir / "notes.txt";
+  { std::ofstream(notes) << "first line\n"; }
+  sway.launch({"foot", "--app-id=NotesTerm", "-T", "notes", "nano", "--ignorercfiles", "notes.txt"},
+              dir.path().string());
+  const SwayIpc ipc(sway.swaySocket());
+  std::optional<WindowId> editor;
+  ASSERT_TRUE(SwaySession::waitUntil(
+      [&] {
+        const auto layout = ipc.layout();
+        if (!layout) return false;
+        for (const auto& w : layout->windows) {
+          if (w.window.appClass == "NotesTerm") editor = w.window.id;
+        }
+        return editor.has_value();
+      },
+      10))
+      << "foot with nano (packages foot, nano) showed no window";
+  SwaySaveKeyboard keyboard(ipc, sway.waylandDisplay());
+  ASSERT_TRUE(keyboard.activate(*editor));
+  // nano draws its screen before it reads keys; typing too early would only queue them.
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  constexpr std::uint32_t kH = 35, kI = 23;
+  ASSERT_TRUE(pressKeysOnWayland(sway.waylandDisplay(), {{kH}, {kI}}, 2));
+  EXPECT_EQ(readAll(notes), "first line\n") << "nano saved before Ctrl+S";
+
+  const std::string display = sway.waylandDisplay();
+  auto saver = testing::keyboardSaver(
+      [ipc, display] { return std::make_unique<SwaySaveKeyboard>(ipc, display); },
+      {{.id = "org.example.notes",
+        .name = "Notes",
+        .program = "n",
+        .startupWMClass = "NotesTerm"}});
+  const auto output = saver.saveNow(dir / "rescue", {"org.example.notes"}, {});
+  const auto pressed =
+      std::find_if(output.results.begin(), output.results.end(),
+                   [](const auto& r) { return r.bundleID == "org.example.notes"; });
+  ASSERT_NE(pressed, output.results.end());
+  EXPECT_EQ(pressed->outcome, SaverOutcome::pressedCommandS);
+  EXPECT_TRUE(SwaySession::waitUntil([&] { return readAll(notes) == "hifirst line\n"; }, 5))
+      << "nano's file holds: " << readAll(notes);
+}
+
+}  // namespace
+}  // namespace brimwell
