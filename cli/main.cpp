@@ -4,6 +4,7 @@
 #include <string>
 
 #include "cli/capture_command.h"
+#include "cli/doctor_command.h"
 #include "cli/helper_command.h"
 #include "cli/journal_command.h"
 #include "cli/plan_command.h"
@@ -11,6 +12,7 @@
 #include "cli/rescued_command.h"
 #include "cli/restore_command.h"
 #include "cli/settings_command.h"
+#include "cli/setup_command.h"
 #include "cli/simulate_command.h"
 #include "cli/snapshot_command.h"
 #include "cli/snapshots_command.h"
@@ -45,6 +47,8 @@ int main(int argc, char** argv) {
   brimwell::cli::addSimulateCommand(app, status);
   brimwell::cli::addWatchCommand(app, status);
   brimwell::cli::addSettingsCommand(app, status);
+  brimwell::cli::addDoctorCommand(app, status);
+  brimwell::cli::addSetupCommand(app, status);
   try {
     app.parse(argc, argv);
   } catch (const CLI::Success& done) {

@@ -52,10 +52,8 @@ DesktopServices::DesktopServices(asio::io_context& context)
   activity = std::make_shared<ProcessActivity>(std::make_shared<LogindActivityBackend>(system_));
 }
 
-namespace {
-
-// Runs `brimwell restore` for an accepted offer as a program of its own, so a slow restore never
-// holds up the engine's loop; it is reaped by a thread of its own when it ends.
+// A program of its own, so a slow restore never holds up the engine's loop; it is reaped by a
+// thread of its own when it ends.
 void startRestore(const std::string& id, const std::string& support) {
   std::vector<std::string> argv = {canonicalExecutablePath("/proc/self/exe"), "restore", id};
   if (!support.empty()) argv.insert(argv.end(), {"--support", support});
@@ -69,8 +67,6 @@ void startRestore(const std::string& id, const std::string& support) {
     }
   }).detach();
 }
-
-}  // namespace
 
 void DesktopServices::attach(const std::shared_ptr<BrimwellEngine>& engine,
                              const std::string& support) {
@@ -94,6 +90,12 @@ void DesktopServices::tell(const EngineEvent& event) {
 
 void DesktopServices::offerPendingRestore() {
   if (notices_) notices_->offerPendingRestore();
+}
+
+bool DesktopServices::notify(const Notice& notice) {
+  if (!notices_) return false;
+  notifier_->notify(notice);
+  return true;
 }
 
 void DesktopServices::stop() {

@@ -61,7 +61,11 @@ class DesktopServices {
   void attach(const std::shared_ptr<BrimwellEngine>& engine, const std::string& support);
   void tell(const EngineEvent& event);
   void offerPendingRestore();
+  // Shows `notice`, which asks nothing; false when there is no notification server to show it.
+  bool notify(const Notice& notice);
   void stop();
+  // The session bus, or nothing when there is none.
+  std::shared_ptr<BusConnection> sessionBus() const { return session_; }
 
  private:
   asio::io_context& context_;
@@ -71,6 +75,9 @@ class DesktopServices {
   std::shared_ptr<DesktopNotifier> notifier_;
   std::optional<EngineNotices> notices_;
 };
+
+// Runs `brimwell restore ID [--support DIR]` as a program of its own, reaped when it ends.
+void startRestore(const std::string& id, const std::string& support);
 
 // "brimwell plan <id>", with "--support <dir>" when `support` is given, quoted for a shell.
 std::string planCommand(const std::string& id, const std::string& support);

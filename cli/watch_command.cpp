@@ -1,5 +1,6 @@
 #include "cli/watch_command.h"
 
+#include <asio/post.hpp>
 #include <asio/signal_set.hpp>
 #include <csignal>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <thread>
 
 #include "brimwell/core/engine/brimwell_engine.h"
 #include "brimwell/core/engine/system_clock.h"
@@ -17,7 +19,11 @@
 #include "cli/simulation/timeline.h"
 #include "cli/support_option.h"
 #include "cli/watch_collaborators.h"
+#include "cli/watch_status_item.h"
 #include "linux/capture/linux_workspace_capturer.h"
+#include "linux/doctor/machine_probe.h"
+#include "linux/doctor/missing_notice.h"
+#include "linux/gnome_extension.h"
 #include "linux/linux_system_info.h"
 #include "linux/save/linux_document_saver.h"
 #include "linux/settings_watcher.h"
@@ -50,6 +56,19 @@ Result<BrimwellPaths> watchPaths(const std::string& support) {
     return fail("The support directory " + support + " can't be made.");
   }
   return BrimwellPaths{support, std::filesystem::path(support) / "Rescued"};
+}
+
+// Tells the user once, through a notification, what `brimwell doctor` finds missing; a set
+// already told isn't told again, and nothing is asked.
+void tellWhatIsMissing(DesktopServices& desktop, const MissingNoticeRecord& record,
+                       const std::vector<DoctorRow>& rows) {
+  const auto notice = record.due(rows);
+  if (notice && !desktop.notify(*notice)) return;  // told when a server is there to show it
+  if (notice || missingChecks(rows).empty()) {
+    if (auto recorded = record.record(missingChecks(rows)); !recorded) {
+      std::cerr << recorded.error().message() << '\n';
+    }
+  }
 }
 
 int runWatch(const WatchOptions& options) {
@@ -85,16 +104,25 @@ int runWatch(const WatchOptions& options) {
   auto saver = std::make_shared<LedgerRecordingSaver>(std::make_shared<LinuxDocumentSaver>(),
                                                       std::make_shared<RescueLedger>(*paths),
                                                       [clock] { return clock->now(); });
+  auto snapshots = std::make_shared<SnapshotStore>(*paths);
   auto engine = std::make_shared<BrimwellEngine>(
       context,
       BrimwellEngine::Collaborators{battery, capturer, saver, desktop.powerSaver, desktop.helper,
                                     machine},
-      std::make_shared<SnapshotStore>(*paths), std::make_shared<JournalStore>(*paths), *paths,
+      snapshots, std::make_shared<JournalStore>(*paths), *paths,
       [&settings] { return settings.current().settings; }, "1.0", clock, desktop.activity);
+  // Ends the watch, on a signal or from the status icon's menu.
+  std::function<void(ExitReason)> finish;
+  WatchStatusItem statusItem(
+      context, desktop.sessionBus(), engine, snapshots,
+      {.restore = [&](const std::string& id) { startRestore(id, options.support); },
+       .quit = [&] { finish(ExitReason::quit); },
+       .settingsFile = locations->settingsFile});
   std::optional<EngineState> seen;
   engine->onState = [&](const EngineState& state) {
     for (const auto& change : simulation::stateChanges(seen, state)) print(*clock, change);
     seen = state;
+    statusItem.show(state);
   };
   engine->onEvent = [&](const EngineEvent& event) {
     print(*clock, simulation::eventFields(event));
@@ -104,13 +132,17 @@ int runWatch(const WatchOptions& options) {
   // Sleep, wake and power-off reach the engine, and its events and restore offer the user.
   desktop.attach(engine, options.support);
   asio::signal_set signals(context, SIGTERM, SIGINT);
-  signals.async_wait([&](std::error_code error, int) {
-    if (error) return;
-    engine->markCleanExit(ExitReason::sigterm);
+  finish = [&](ExitReason reason) {
+    engine->markCleanExit(reason);
     engine->stop();
+    statusItem.stop();
     desktop.stop();
     settings.stop();
+    signals.cancel();
     context.stop();
+  };
+  signals.async_wait([&](std::error_code error, int) {
+    if (!error) finish(ExitReason::sigterm);
   });
 
   Status following = settings.watch([&](const SettingsFileReading& reading) {
@@ -120,11 +152,27 @@ int runWatch(const WatchOptions& options) {
   if (!following) std::cerr << following.error().message() << '\n';
 
   const ShutdownVerdict verdict = engine->start();
+  statusItem.start();
   desktop.offerPendingRestore();
   print(*clock, {{"start", verdict.kind() ? std::string(toString(*verdict.kind())) : "none"},
                  {"boot", machine->bootSessionUUID()},
                  {"model", machine->hostModel()}});
+  // The machine's checks block for a few seconds at most, so they run beside the loop.
+  std::thread doctor([&context, &desktop, record = MissingNoticeRecord(paths->support)] {
+    // The first watch on GNOME turns Brimwell's Shell extension on; what it can't do, the
+    // notice below tells.
+    if (!record.told() &&
+        chooseDesktopBackend(SessionEnvironment::fromProcess()) == DesktopBackendKind::gnome) {
+      DeadlineBus session(DeadlineBus::Kind::session, std::chrono::seconds(5));
+      (void)setUpShellExtension(session);
+    }
+    auto rows = doctorRows(probeMachine(ProbeOptions::forProcess()));
+    asio::post(context, [&desktop, record, rows = std::move(rows)] {
+      tellWhatIsMissing(desktop, record, rows);
+    });
+  });
   context.run();
+  doctor.join();
   // A capture still running answers into the context, which goes away with this function: wait
   // for it here, and close the engine to answers that come later still (a save pass, say).
   capturer->shutdown();
