@@ -11,7 +11,7 @@ cxx=$3
 sanitize=${4:+-fsanitize=$4}
 here=$(cd "$(dirname "$0")" && pwd)
 fail() { echo "$*" >&2; exit 1; }
-for tool in cmake pkg-config systemd-analyze; do
+for tool in cmake pkg-config systemd-analyze desktop-file-validate; do
   command -v "$tool" >/dev/null || fail "The install test needs $tool, which is not installed."
 done
 
@@ -27,9 +27,18 @@ for program in bin/brimwell libexec/brimwell/brimwell-helper; do
 done
 for file in lib/systemd/system/com.tallowgate.brimwell.helper.socket \
   lib/systemd/system/com.tallowgate.brimwell.helper.service lib/systemd/user/brimwell.service \
-  include/brimwell/core/storage/brimwell_settings.h; do
+  share/icons/hicolor/scalable/apps/brimwell-phase-{watch,ready,brimwell,landing}.svg \
+  include/brimwell/core/storage/brimwell_settings.h share/applications/com.tallowgate.brimwell.desktop \
+  share/gnome-shell/extensions/brimwell@tallowgate.com/{metadata.json,extension.js}; do
   [ -f "$root/usr/$file" ] || fail "The installed tree lacks /usr/$file."
 done
+
+# KWin grants its fake input to the program the desktop entry's Exec names, by its real path.
+entry=$root/usr/share/applications/com.tallowgate.brimwell.desktop
+exec_line=$(sed -n 's/^Exec=//p' "$entry")
+[ "${exec_line%% *}" = "$prefix/bin/brimwell" ] || fail "The desktop entry runs ${exec_line%% *}, not $prefix/bin/brimwell."
+grep -qx 'X-KDE-Wayland-Interfaces=org_kde_kwin_fake_input' "$entry" || fail "The desktop entry doesn't ask KWin for its fake input."
+desktop-file-validate "$entry" || fail "desktop-file-validate found fault with the desktop entry."
 
 # The CMake package.
 cmake -S "$here/consumer" -B "$work/cmake" -DCMAKE_CXX_COMPILER="$cxx" \
