@@ -100,8 +100,7 @@ void expectTerminalsReopened(Session& session, const TempDir& home, TerminalKind
     ASSERT_TRUE(waitUntil(
         [&] {
           reopened = captureNow(false);
-          return directories(terminal(reopened, kind)) ==
-                 std::multiset<std::string>{shown, hidden};
+          return directories(terminal(reopened, kind)) == std::multiset<std::string>{shown, hidden};
         },
         30))
         << seen(reopened);
