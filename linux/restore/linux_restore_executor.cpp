@@ -115,22 +115,27 @@ class LinuxRestoreExecutor::Steps {
   }
 
   // Asks for window `id`'s states and waits until the window manager shows them: it may refuse,
-  // for instance full screen to a window that can't be resized.
+  // for instance full screen to a window that can't be resized. A window only just shown may
+  // lose them again as its program finishes starting, so they are watched for a moment and asked
+  // for once more when they didn't hold.
   Status setAndConfirmState(WindowId id, bool minimized, bool fullScreen) {
-    if (auto asked = p_.windows->setState(id, minimized, fullScreen); !asked) return asked;
-    const bool shown = waitFor(
-        [&] {
-          const auto desktop = p_.windows->desktop();
-          return desktop && std::any_of(desktop->windows.begin(), desktop->windows.end(),
-                                        [&](const DesktopWindow& w) {
-                                          return w.id == id && w.hidden == minimized &&
-                                                 w.fullScreen == fullScreen;
-                                        });
-        },
-        options_.windowWait);
-    if (shown) return {};
-    return fail(std::string("the window manager didn't ") +
-                (minimized ? "minimise the window" : "make the window full screen"));
+    const auto showsThem = [&] {
+      const auto desktop = p_.windows->desktop();
+      return desktop && std::any_of(desktop->windows.begin(), desktop->windows.end(),
+                                    [&](const DesktopWindow& w) {
+                                      return w.id == id && w.hidden == minimized &&
+                                             w.fullScreen == fullScreen;
+                                    });
+    };
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      if (auto asked = p_.windows->setState(id, minimized, fullScreen); !asked) return asked;
+      if (!waitFor(showsThem, options_.windowWait)) {
+        return fail(std::string("the window manager didn't ") +
+                    (minimized ? "minimise the window" : "make the window full screen"));
+      }
+      if (!waitFor([&] { return !showsThem(); }, 0.5)) break;
+    }
+    return {};
   }
 
   // Places reopened window `id` at `frame` and gives it the state the snapshot recorded for the
