@@ -23,13 +23,14 @@ extern char** environ;
 
 namespace brimwell::testing {
 
-// Whether `condition` holds within `seconds`, asked every 20 ms and once more at the end.
+// Whether `condition` holds within `seconds`, asked every `every` and once more at the end.
 template <class Condition>
-bool waitUntil(Condition condition, double seconds) {
+bool waitUntil(Condition condition, double seconds,
+               std::chrono::milliseconds every = std::chrono::milliseconds(20)) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
   while (std::chrono::steady_clock::now() < deadline) {
     if (condition()) return true;
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(every);
   }
   return condition();
 }

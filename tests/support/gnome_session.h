@@ -111,12 +111,7 @@ class GnomeSession {
 
   template <class Condition>
   static bool waitUntil(Condition condition, double seconds) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-      if (condition()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return condition();
+    return testing::waitUntil(std::move(condition), seconds, std::chrono::milliseconds(50));
   }
 
  private:
