@@ -65,7 +65,10 @@ TEST(KwinDesktop, WindowsAndAClipboardOfTwoTypesAreCapturedAndComeBack) {
       {"one", {60, 40, 500, 300}}, {"two", {620, 80, 420, 260}}, {"three", {200, 300, 480, 280}}};
   KwinWindowControl control;
   auto now = windowsByTitle();
-  for (const auto& [title, frame] : frames) ASSERT_TRUE(control.place(now[title].id, frame));
+  for (const auto& [title, frame] : frames) {
+    const Status placed = control.place(now[title].id, frame);
+    ASSERT_TRUE(placed) << title << ": " << placed.error().message();
+  }
   const KwinScripting scripting;
   for (const char* title : {"two", "one", "three"}) {
     ASSERT_TRUE(placeKwinWindow(scripting, {.id = now[title].id, .activate = true}));
