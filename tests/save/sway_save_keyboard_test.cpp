@@ -49,17 +49,21 @@ TEST(SwaySaveKeyboard, PressesCtrlSInTheListedApplicationsWindowsOnly) {
       10))
       << "foot (package foot) didn't start its shells";
   const SwayIpc ipc(sway.swaySocket());
-  std::optional<WindowId> other;
+  // Both windows must be mapped before the other one is put in front: sway focuses a window as
+  // it maps, and a shell may be running before its foot has a window.
+  std::optional<WindowId> writer, other;
   ASSERT_TRUE(SwaySession::waitUntil(
       [&] {
         const auto layout = ipc.layout();
         if (!layout) return false;
         for (const auto& w : layout->windows) {
+          if (w.window.appClass == "WriterTerm") writer = w.window.id;
           if (w.window.appClass == "OtherTerm") other = w.window.id;
         }
-        return other.has_value();
+        return writer && other;
       },
-      5));
+      10))
+      << "sway didn't show both foot windows";
   SwaySaveKeyboard probe(ipc, sway.waylandDisplay());
   ASSERT_TRUE(probe.activate(*other)) << "sway didn't focus the second foot";
 
