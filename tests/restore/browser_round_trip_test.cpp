@@ -8,11 +8,14 @@
 
 #include <asio/io_context.hpp>
 #include <fstream>
+#include <iterator>
+#include <nlohmann/json.hpp>
 
 #include "brimwell/core/engine/manual_clock.h"
 #include "brimwell/core/restore/restore_planner.h"
 #include "linux/capture/browser_sessions.h"
 #include "linux/capture/chromium_session_source.h"
+#include "linux/capture/firefox_sessions.h"
 #include "linux/capture/linux_workspace_capturer.h"
 #include "linux/restore/launch_commands.h"
 #include "linux/restore/linux_restore_executor.h"
@@ -85,6 +88,18 @@ std::string show(const Tabs& tabs) {
   return text.empty() ? "no windows" : text;
 }
 
+// The window Firefox's session names as the one in front (1 for the first), 0 when the file
+// can't be read.
+int selectedWindow(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+  const auto text = decodeMozLz4(bytes);
+  if (!text) return 0;
+  const auto json = nlohmann::json::parse(*text, nullptr, false);
+  const auto selected = json.is_object() ? json.find("selectedWindow") : json.end();
+  return selected != json.end() && selected->is_number_integer() ? selected->get<int>() : 0;
+}
+
 Snapshot captureNow() {
   asio::io_context context;
   ManualClock clock(context, std::chrono::system_clock::now());
@@ -132,15 +147,18 @@ struct Desk {
 };
 
 // The whole round trip; `open` opens the two windows [a, b] and [c, d] and returns the browser's
-// pid.
-void roundTrip(const Browser& browser, const std::function<pid_t(XSession&, Desk&)>& open) {
+// pid, or the step that failed.
+void roundTrip(const Browser& browser,
+               const std::function<Result<pid_t>(XSession&, Desk&)>& open) {
   XSession x;
   ASSERT_TRUE(x.ready()) << x.error();
   Desk desk(x, browser);
   const Tabs expected = {{desk.pages[0], desk.pages[1]}, {desk.pages[2], desk.pages[3]}};
 
-  const pid_t first = open(x, desk);
-  ASSERT_GT(first, 0) << browser.real << " (package " << browser.package << ") can't be started";
+  const auto opened = open(x, desk);
+  ASSERT_TRUE(opened) << browser.real << " (package " << browser.package
+                      << "): " << opened.error().message();
+  const pid_t first = *opened;
   // The browser writes its session a moment after a change; wait for both windows in it.
   Snapshot recorded;
   const bool seen = XSession::waitUntil(
@@ -208,10 +226,10 @@ TEST(BrowserRoundTrip, ChromiumWindowsComeBackWithTheirTabsInOrder) {
                 "--disable-component-update", "--disable-sync", "--disable-gpu",
                 "--password-store=basic", "--user-data-dir=$HOME/.config/chromium"},
       .sessionFolder = ".config/chromium/Default/Sessions"};
-  roundTrip(chromium, [&](XSession& x, Desk& desk) -> pid_t {
+  roundTrip(chromium, [&](XSession& x, Desk& desk) -> Result<pid_t> {
     const auto& pages = desk.pages;
     const pid_t pid = x.launch({"chromium", "--new-window", pages[0], pages[1]});
-    if (pid <= 0 || !x.windowOf(pid, 20)) return -1;
+    if (pid <= 0 || !x.windowOf(pid, 20)) return fail("it showed no window within 20 s.");
     // A second start hands its window to the running browser and ends.
     x.launch({"chromium", "--new-window", pages[2], pages[3]});
     return pid;
@@ -225,7 +243,7 @@ TEST(BrowserRoundTrip, FirefoxWindowsComeBackWithTheirTabsInOrder) {
                         .package = "firefox-esr",
                         .flags = {"--profile", "$HOME/.mozilla/firefox/test.profile"},
                         .sessionFolder = ".mozilla/firefox/test.profile/sessionstore-backups"};
-  roundTrip(firefox, [&](XSession& x, Desk& desk) -> pid_t {
+  roundTrip(firefox, [&](XSession& x, Desk& desk) -> Result<pid_t> {
     const auto firefoxDir = desk.home / ".mozilla/firefox";
     std::filesystem::create_directories(firefoxDir / "test.profile");
     std::ofstream(firefoxDir / "profiles.ini")
@@ -244,24 +262,38 @@ TEST(BrowserRoundTrip, FirefoxWindowsComeBackWithTheirTabsInOrder) {
            "user_pref(\"app.update.enabled\", false);\n";
     const auto& pages = desk.pages;
     const pid_t pid = x.launch({"firefox", "--new-window", pages[0]});
-    if (pid <= 0 || !x.windowOf(pid, 20)) return -1;
+    if (pid <= 0 || !x.windowOf(pid, 30)) return fail("it showed no window within 30 s.");
     // Later starts hand their tab or window to the running browser and end. A tab goes to the
-    // window in front, and one handed over before the browser is ready for it is lost, so each
-    // step waits until the session shows the one before.
-    const auto shows = [](const Tabs& tabs) {
-      return XSession::waitUntil(
-          [&] {
-            return urlsOf(FirefoxSessionSource::forCurrentUser()->browsers(),
-                          BrowserKind::firefox) == tabs;
-          },
-          15);
+    // window Firefox last saw in front, and one handed over before the browser is ready for it
+    // is lost, so each step waits until the session shows the one before, and the last tab
+    // waits until the session names the second window as the one in front.
+    const auto session = recoverySessionFile(firefoxDir / "test.profile");
+    Tabs seen;
+    const auto shows = [&](const Tabs& tabs, int front) -> Status {
+      if (XSession::waitUntil(
+              [&] {
+                seen = urlsOf(FirefoxSessionSource::forCurrentUser()->browsers(),
+                              BrowserKind::firefox);
+                return seen == tabs && selectedWindow(session) == front;
+              },
+              30))
+        return {};
+      return fail("its session never held " + show(tabs) + "with window " +
+                  std::to_string(front) + " in front; last seen: " + show(seen));
     };
-    if (!shows({{pages[0]}})) return -1;
-    if (x.run({"firefox", "--new-tab", pages[1]}) != 0 || !shows({{pages[0], pages[1]}})) return -1;
-    if (x.run({"firefox", "--new-window", pages[2]}) != 0 ||
-        !shows({{pages[0], pages[1]}, {pages[2]}}))
-      return -1;
-    if (x.run({"firefox", "--new-tab", pages[3]}) != 0) return -1;
+    const auto hand = [&](const char* how, const std::string& page, const Tabs& then,
+                          int front) -> Status {
+      if (x.run({"firefox", how, page}) != 0)
+        return fail(std::string("firefox ") + how + " didn't reach the running browser.");
+      return shows(then, front);
+    };
+    if (auto done = shows({{pages[0]}}, 1); !done) return Unexpected(done.error());
+    if (auto done = hand("--new-tab", pages[1], {{pages[0], pages[1]}}, 1); !done)
+      return Unexpected(done.error());
+    if (auto done = hand("--new-window", pages[2], {{pages[0], pages[1]}, {pages[2]}}, 2); !done)
+      return Unexpected(done.error());
+    if (x.run({"firefox", "--new-tab", pages[3]}) != 0)
+      return fail("firefox --new-tab didn't reach the running browser.");
     return pid;
   });
 }
