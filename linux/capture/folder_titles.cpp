@@ -31,6 +31,19 @@ std::optional<std::string> folderInTitle(std::string_view title, const IsDirecto
   return std::nullopt;
 }
 
+bool titleNamesFolder(std::string_view title, std::string_view folder) {
+  while (folder.size() > 1 && folder.back() == '/') folder.remove_suffix(1);
+  if (folder.empty() || folder.front() != '/') return false;
+  const auto slash = folder.rfind('/');
+  const std::string_view name = folder.size() == 1 ? folder : folder.substr(slash + 1);
+  for (const std::string_view shown : {name, folder}) {
+    if (!title.starts_with(shown)) continue;
+    const auto rest = title.substr(shown.size());
+    if (rest.empty() || rest.starts_with(" - ") || rest.starts_with(" \u2014 ")) return true;
+  }
+  return false;
+}
+
 std::vector<FinderWindowRecord> titledFolderWindows(const Desktop& desktop,
                                                     const IsDirectory& isDirectory) {
   std::vector<FinderWindowRecord> records;

@@ -26,6 +26,10 @@ bool isTitledFileManager(std::string_view appClass);
 // separator, that is an absolute path `isDirectory` accepts.
 std::optional<std::string> folderInTitle(std::string_view title, const IsDirectory& isDirectory);
 
+// Whether `title` is what a file manager titles a window of `folder` (an absolute path): its
+// name (or, for "/", the path), or its path, alone or before a " - " or " — " separator.
+bool titleNamesFolder(std::string_view title, std::string_view folder);
+
 // A record, with the window's frame, for every window of `desktop` (front to back) of a titled
 // file manager whose title names a folder.
 std::vector<FinderWindowRecord> titledFolderWindows(const Desktop& desktop,

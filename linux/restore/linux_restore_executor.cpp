@@ -12,6 +12,7 @@
 #include <thread>
 #include <type_traits>
 
+#include "linux/capture/folder_titles.h"
 #include "linux/capture/tmux_panes.h"
 #include "linux/restore/clipboard_server.h"
 #include "linux/restore/exec_line.h"
@@ -186,6 +187,28 @@ class LinuxRestoreExecutor::Steps {
     return found;
   }
 
+  // The window the file manager opened for `folder`: a window not in `before` titled after the
+  // folder, waiting at most the window wait. A file manager may open another window first, or
+  // show an earlier folder's window late, so the first new window alone can be the wrong one;
+  // only when no new window ever names the folder is the first one seen taken.
+  std::optional<WindowId> newFolderWindow(const std::set<WindowId>& before,
+                                          const std::string& folder) {
+    std::optional<WindowId> titled, first;
+    waitFor(
+        [&] {
+          const auto desktop = p_.windows->desktop();
+          if (!desktop) return false;
+          for (const auto& window : desktop->windows) {
+            if (before.contains(window.id)) continue;
+            if (!first) first = window.id;
+            if (titleNamesFolder(window.title, folder)) titled = window.id;
+          }
+          return titled.has_value();
+        },
+        options_.windowWait);
+    return titled ? titled : first;
+  }
+
   RestoreStepOutcome handle(const RestoreStep::LaunchApp& step) {
     const AppRecord& app = step.app;
     const std::string name = appName(app);
@@ -328,7 +351,7 @@ class LinuxRestoreExecutor::Steps {
       }
     }
     if (!step.window.bounds) return RestoreStepOutcome::done();
-    const auto window = newWindow(before);
+    const auto window = newFolderWindow(before, folder);
     if (!window) {
       return RestoreStepOutcome::failed("The folder showed in no new window within " +
                                         seconds(options_.windowWait) +

@@ -121,6 +121,29 @@ TEST(FolderTitles, OnlyATitleThatIsAnExistingFolderPathNamesOne) {
             (std::vector<FinderWindowRecord>{{"/home/ann", frame}, {"/", std::nullopt}}));
 }
 
+TEST(FolderWindows, ATitleNamesAFolderByItsNameOrItsPath) {
+  const struct {
+    const char* title;
+    const char* folder;
+    bool names;
+  } cases[] = {
+      {"My Work", "/home/ann/My Work", true},
+      {"My Work", "/home/ann/My Work/", true},
+      {"My Work - Thunar", "/home/ann/My Work", true},
+      {"My Work \u2014 Dolphin", "/home/ann/My Work", true},
+      {"/home/ann/My Work - Thunar", "/home/ann/My Work", true},
+      {"/", "/", true},
+      {"My Workshop", "/home/ann/My Work", false},
+      {"Work", "/home/ann/My Work", false},
+      {"Files", "/home/ann/My Work", false},
+      {"My Work", "My Work", false},
+      {"", "/home/ann", false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(titleNamesFolder(c.title, c.folder), c.names) << c.title << " / " << c.folder;
+  }
+}
+
 TEST(FolderWindows, TheBusFileManagersWindowsThenOtherFileManagersTitledOnes) {
   const Rect a{1, 2, 300, 200}, b{50, 60, 400, 300}, c{9, 9, 90, 90};
   const IsDirectory isDirectory = [](const std::string& p) { return p == "/srv/data"; };

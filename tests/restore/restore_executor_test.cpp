@@ -97,12 +97,15 @@ class ProgramsByPid final : public ProcessTable {
   World& w_;
 };
 
-// A file manager on the bus that shows each folder in a new window, or fails as told.
+// A file manager on the bus that shows each folder in a new window, or fails as told; `stray`
+// also opens a window of its own in front of the folder's.
 class FakeFileManager final : public FileManager {
  public:
-  FakeFileManager(World& world, std::optional<Error> failure) : w_(world), failure_(failure) {}
+  FakeFileManager(World& world, std::optional<Error> failure, bool stray = false)
+      : w_(world), failure_(failure), stray_(stray) {}
   Status showFolder(const std::string& folder) override {
     if (failure_) return Unexpected(*failure_);
+    if (stray_) w_.windows.push_back({.id = "stray", .title = "Files"});
     w_.windows.push_back({.id = "folder " + folder, .title = folder});
     return {};
   }
@@ -110,6 +113,7 @@ class FakeFileManager final : public FileManager {
  private:
   World& w_;
   std::optional<Error> failure_;
+  bool stray_;
 };
 
 LinuxRestoreExecutor executorFor(World& world, std::unique_ptr<FileManager> fileManager = nullptr) {
@@ -177,7 +181,8 @@ TEST(RestoreExecutor, AFailedStepDoesNotStopThePlanAndEveryStepIsReported) {
 }
 
 // A folder opens through the file manager on the bus and is placed at its bounds; without one
-// xdg-open opens it; a file manager that fails, or a folder that is gone, is one sentence.
+// xdg-open opens it; a file manager that fails, or a folder that is gone, is one sentence. The
+// window placed is the one titled after the folder, whatever else opened beside it.
 TEST(RestoreExecutor, FolderWindowsOpenThroughTheFileManagerElseXdgOpen) {
   testing::TempDir dir;
   const std::string folder = dir.path().string();
@@ -189,8 +194,11 @@ TEST(RestoreExecutor, FolderWindowsOpenThroughTheFileManagerElseXdgOpen) {
     RestoreStepOutcome outcome;
     bool xdgOpen;
     bool placed;
+    bool stray = false;
   } cases[] = {
       {"the bus shows it", std::nullopt, folder, RestoreStepOutcome::done(), false, true},
+      {"another window opens in front", std::nullopt, folder, RestoreStepOutcome::done(), false,
+       true, true},
       {"nothing answers on the bus",
        Error("nothing on the session bus answers to org.freedesktop.FileManager1", ENOENT), folder,
        RestoreStepOutcome::done(), true, true},
@@ -205,7 +213,7 @@ TEST(RestoreExecutor, FolderWindowsOpenThroughTheFileManagerElseXdgOpen) {
   for (const auto& c : cases) {
     World world;
     const auto report =
-        executorFor(world, std::make_unique<FakeFileManager>(world, c.busFailure))
+        executorFor(world, std::make_unique<FakeFileManager>(world, c.busFailure, c.stray))
             .executeNow({"id", {RestoreStep::openFinderWindow({c.path, frame})}, {}}, {});
     ASSERT_EQ(report.results.size(), 1u);
     EXPECT_EQ(report.results[0].outcome, c.outcome) << c.what;
@@ -214,7 +222,12 @@ TEST(RestoreExecutor, FolderWindowsOpenThroughTheFileManagerElseXdgOpen) {
       EXPECT_EQ(world.started.begin()->second, (std::vector<std::string>{"xdg-open", folder}));
     }
     EXPECT_EQ(world.placed.size(), c.placed ? 1u : 0u) << c.what;
-    for (const auto& [id, rect] : world.placed) EXPECT_EQ(rect, frame) << c.what;
+    for (const auto& [id, rect] : world.placed) {
+      if (!c.xdgOpen) {
+        EXPECT_EQ(id, "folder " + folder) << c.what;
+      }
+      EXPECT_EQ(rect, frame) << c.what;
+    }
   }
 }
 
