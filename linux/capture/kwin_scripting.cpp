@@ -10,6 +10,7 @@
 #include <optional>
 
 #include "linux/bus_connection.h"
+#include "linux/private_file.h"
 #include "linux/sd_bus_ptr.h"
 
 namespace brimwell {
@@ -81,39 +82,6 @@ Result<SdBusMessage> call(sd_bus* bus, const char* destination, const std::strin
   return SdBusMessage(reply);
 }
 
-// A private file holding `text`, removed when this goes away.
-class ScriptFile {
- public:
-  explicit ScriptFile(const std::string& text) {
-    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-    std::string name = std::string(runtime != nullptr && *runtime == '/' ? runtime : "/tmp") +
-                       "/brimwell-kwin-XXXXXX.js";
-    const int fd = ::mkstemps(name.data(), 3);
-    if (fd < 0) return;
-    std::size_t written = 0;
-    while (written < text.size()) {
-      const ssize_t wrote = ::write(fd, text.data() + written, text.size() - written);
-      if (wrote <= 0) break;
-      written += static_cast<std::size_t>(wrote);
-    }
-    ::close(fd);
-    path_ = name;
-    if (written != text.size()) {
-      ::unlink(path_.c_str());
-      path_.clear();
-    }
-  }
-  ~ScriptFile() {
-    if (!path_.empty()) ::unlink(path_.c_str());
-  }
-  ScriptFile(const ScriptFile&) = delete;
-  ScriptFile& operator=(const ScriptFile&) = delete;
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
 }  // namespace
 
 Result<std::string> KwinScripting::run(const ScriptText& script) const {
@@ -153,7 +121,7 @@ Result<std::string> KwinScripting::run(const ScriptText& script) const {
                                       .method = kAnswerMethod,
                                       .token = name});
   if (!text) return Unexpected(text.error());
-  const ScriptFile file(*text);
+  const PrivateFile file(*text, ".js");
   if (file.path().empty()) return fail("The script for KWin can't be written.");
 
   auto loaded = call(
