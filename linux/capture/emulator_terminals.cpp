@@ -6,9 +6,10 @@
 
 namespace brimwell {
 
-std::vector<TerminalRecord> emulatorTerminals(const Desktop& desktop,
-                                              const std::map<int, ProcessIdentity>& identities,
-                                              const std::map<int, std::vector<ShellTab>>& shells) {
+std::vector<TerminalRecord> emulatorTerminals(
+    const Desktop& desktop, const std::map<int, ProcessIdentity>& identities,
+    const std::map<int, std::vector<ShellTab>>& shells,
+    const std::map<WindowId, std::vector<TerminalTabRecord>>& known) {
   std::vector<TerminalRecord> records;
   for (const auto kind : kWindowedEmulators) {
     TerminalRecord record{.app = kind, .status = CaptureStatus::notRunning};
@@ -23,7 +24,9 @@ std::vector<TerminalRecord> emulatorTerminals(const Desktop& desktop,
     for (const auto& window : desktop.windows) {
       if (!window.pid || !windowsOf.contains(*window.pid)) continue;
       TerminalWindowRecord terminalWindow{.bounds = window.frame};
-      if (!filled[*window.pid]) {
+      if (const auto named = known.find(window.id); named != known.end()) {
+        terminalWindow.tabs = named->second;
+      } else if (!filled[*window.pid]) {
         filled[*window.pid] = true;
         const auto found = shells.find(*window.pid);
         const auto& tabs = found == shells.end() ? std::vector<ShellTab>{} : found->second;

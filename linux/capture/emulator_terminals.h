@@ -30,13 +30,15 @@ inline constexpr std::array<TerminalKind, 6> kWindowedEmulators = {
     TerminalKind::kitty, TerminalKind::alacritty,     TerminalKind::foot};
 
 // One record for each of the windowed emulators, in that order: ok with a window for each of its
-// desktop windows (front to back, bounds = frame), notRunning without any. A process with one
+// desktop windows (front to back, bounds = frame), notRunning without any. A window whose tabs
+// the emulator itself named (`known`, by window id) has those. Otherwise a process with one
 // window shows its shells as that window's tabs, titled by the window when there is one shell and
 // by the shell's command otherwise; a process with several windows can't tell which shell is in
 // which, so its frontmost window holds them all.
-std::vector<TerminalRecord> emulatorTerminals(const Desktop& desktop,
-                                              const std::map<int, ProcessIdentity>& identities,
-                                              const std::map<int, std::vector<ShellTab>>& shells);
+std::vector<TerminalRecord> emulatorTerminals(
+    const Desktop& desktop, const std::map<int, ProcessIdentity>& identities,
+    const std::map<int, std::vector<ShellTab>>& shells,
+    const std::map<WindowId, std::vector<TerminalTabRecord>>& known = {});
 
 // The record of an emulator that runs one shell per window (foot, and `foot --server` for every
 // footclient window), from the shells of its processes when the desktop doesn't list windows: a

@@ -133,6 +133,32 @@ std::map<int, std::vector<ShellTab>> footShells(const std::vector<ProcessEntry>&
   return shells;
 }
 
+// The tabs of kitty's windows as kitty names them, for each kitty that tells its shells a socket
+// to ask; a kitty that doesn't answer is left to the shells of its processes.
+std::map<WindowId, std::vector<TerminalTabRecord>> kittyTabs(
+    KittySource* kitty, const Desktop& desktop, const std::map<int, ProcessIdentity>& identities,
+    const std::vector<ProcessEntry>& table, ProcessTable& processes) {
+  std::map<WindowId, std::vector<TerminalTabRecord>> tabs;
+  if (!kitty) return tabs;
+  for (const auto& [pid, identity] : identities) {
+    if (identity.bundleID != bundleID(TerminalKind::kitty)) continue;
+    std::optional<std::string> listenOn;
+    for (const auto& entry : table) {
+      if (entry.parent != pid || entry.owner != ::getuid()) continue;
+      if ((listenOn = processes.environmentValue(entry.pid, "KITTY_LISTEN_ON"))) break;
+    }
+    if (!listenOn) continue;
+    const auto osWindows = kitty->osWindows(*listenOn);
+    if (!osWindows) continue;
+    std::vector<DesktopWindow> mine;
+    for (const auto& window : desktop.windows) {
+      if (window.pid == pid) mine.push_back(window);
+    }
+    tabs.merge(kittyTabsByWindow(mine, *osWindows));
+  }
+  return tabs;
+}
+
 template <class Record, class Key>
 void dropExcluded(std::vector<Record>& records, const std::set<std::string>& excluding, Key key) {
   std::erase_if(records, [&](const Record& record) {
@@ -203,6 +229,7 @@ LinuxCaptureSources LinuxCaptureSources::forSession(std::unique_ptr<BrowserSourc
   sources.desktopFiles = std::make_unique<FileDesktopCatalog>(FileDesktopCatalog::forEnvironment());
   sources.tmux = std::make_unique<TmuxCommandSource>();
   sources.fileManager = std::make_unique<BusFileManagerSource>();
+  sources.kitty = std::make_unique<KittySocketSource>();
   if (!browsers) {
     std::vector<std::unique_ptr<BrowserSource>> both;
     both.push_back(FirefoxSessionSource::forCurrentUser());
@@ -293,7 +320,9 @@ Snapshot LinuxWorkspaceCapturer::captureNow(CaptureTrigger trigger,
       }
     }
     snapshot.apps = assembleApps(*desktop, identities);
-    emulators = emulatorTerminals(*desktop, identities, shellsOf(identities, table, processes));
+    emulators =
+        emulatorTerminals(*desktop, identities, shellsOf(identities, table, processes),
+                          kittyTabs(sources_.kitty.get(), *desktop, identities, table, processes));
   } else {
     snapshot.apps = sessionApps(table, processes, *sources_.desktopFiles);
     // Only foot runs a process per window, so only its windows can be told without the desktop.
