@@ -49,30 +49,46 @@ std::string_view defaultProgram(TerminalKind terminal) {
   return {};
 }
 
-Result<std::vector<std::vector<std::string>>> browserWindowCommands(
-    BrowserKind browser, const std::string& program, const BrowserWindowRecord& window) {
+Result<std::vector<std::string>> browserWindowCommand(BrowserKind browser,
+                                                      const std::string& program,
+                                                      const BrowserWindowRecord& window) {
   if (program.empty()) {
     return fail(std::string(toString(browser)) + " has no program to start on Linux.");
   }
   if (window.tabs.empty()) return fail("The window has no tabs to open.");
+  std::vector<std::string> line = {program};
+  if (browser != BrowserKind::firefox || window.tabs.size() == 1) line.push_back("--new-window");
   for (const auto& tab : window.tabs) {
     if (tab.url.empty() || tab.url.front() == '-') {
       return fail("The tab address \"" + tab.url + "\" isn't one a browser can be given.");
     }
+    line.push_back(tab.url);
   }
-  std::vector<std::vector<std::string>> commands;
-  if (browser == BrowserKind::firefox) {
-    commands.push_back({program, "--new-window", window.tabs.front().url});
-    for (std::size_t i = 1; i < window.tabs.size(); ++i) {
-      commands.push_back({program, "--new-tab", window.tabs[i].url});
-    }
-    return commands;
-  }
-  std::vector<std::string> line = {program, "--new-window"};
-  for (const auto& tab : window.tabs) line.push_back(tab.url);
-  commands.push_back(std::move(line));
-  return commands;
+  return line;
 }
+
+namespace {
+
+// kitty's session text for one OS window of the window's tabs, each started in its directory;
+// nothing when a directory holds what kitty would expand or a line can't carry.
+std::optional<std::string> kittySession(const TerminalWindowRecord& window) {
+  std::string session;
+  for (const auto& tab : window.tabs) {
+    const std::string& directory = *tab.directory;
+    if (std::any_of(directory.begin(), directory.end(),
+                    [](unsigned char c) { return c == '$' || c < 0x20 || c == 0x7f; })) {
+      return std::nullopt;
+    }
+    // Quoted as a POSIX shell would read it, which is how kitty splits a session line.
+    std::string quoted = "'";
+    for (const char c : directory) quoted += c == '\'' ? std::string("'\"'\"'") : std::string(1, c);
+    if (!session.empty()) session += "new_tab\n";
+    session += "launch --cwd=" + quoted + "'\n";
+  }
+  return session;
+}
+
+}  // namespace
 
 Result<std::vector<DirectoryLaunch>> emulatorWindowLaunches(TerminalKind terminal,
                                                             const std::string& program,
@@ -107,9 +123,17 @@ Result<std::vector<DirectoryLaunch>> emulatorWindowLaunches(TerminalKind termina
       }
       break;
     case TerminalKind::kitty:
+      if (window.tabs.size() > 1) {
+        if (auto session = kittySession(window)) {
+          launches.push_back({{program, "--session"}, first, std::move(*session)});
+          break;
+        }
+      }
+      [[fallthrough]];
     case TerminalKind::foot:
     case TerminalKind::alacritty: {
-      // A window per tab: none of them opens tabs from its command line.
+      // A window per tab: none of them opens tabs from its command line (nor kitty, short of a
+      // session it can read).
       const char* option = terminal == TerminalKind::kitty ? "--directory" : "--working-directory";
       for (const auto& tab : window.tabs) {
         launches.push_back({{program, option, *tab.directory}, *tab.directory});

@@ -14,6 +14,7 @@
 
 #include "linux/capture/folder_titles.h"
 #include "linux/capture/tmux_panes.h"
+#include "linux/private_file.h"
 #include "linux/restore/clipboard_server.h"
 #include "linux/restore/exec_line.h"
 #include "linux/restore/launch_commands.h"
@@ -298,27 +299,17 @@ class LinuxRestoreExecutor::Steps {
 
   RestoreStepOutcome handle(const RestoreStep::OpenBrowserWindow& step) {
     const std::string program(defaultProgram(step.browser));
-    const auto commands = browserWindowCommands(step.browser, program, step.window);
-    if (!commands) return RestoreStepOutcome::failed(commands.error().message());
+    const auto command = browserWindowCommand(step.browser, program, step.window);
+    if (!command) return RestoreStepOutcome::failed(command.error().message());
     const auto before = windowIDs();
-    const auto first = p_.programs->start(commands->front(), {});
-    if (!first) {
+    if (const auto started = p_.programs->start(*command, {}); !started) {
       return RestoreStepOutcome::failed(
-          program + " can't be started: " + clause(first.error().message()) + ".");
+          program + " can't be started: " + clause(started.error().message()) + ".");
     }
-    // Later tabs go to the window once it is there, else they would start a browser of their own.
     const auto window = newWindow(before);
     if (!window) {
       return RestoreStepOutcome::failed(program + " showed no new window within " +
                                         seconds(options_.windowWait) + " seconds.");
-    }
-    for (std::size_t i = 1; i < commands->size(); ++i) {
-      const auto pid = p_.programs->start((*commands)[i], {});
-      if (!pid) {
-        return RestoreStepOutcome::failed(
-            program + " can't be started: " + clause(pid.error().message()) + ".");
-      }
-      waitFor([&] { return ended(*pid).has_value(); }, options_.commandTimeout);
     }
     if (step.window.bounds) {
       if (auto placed = placeAsRecorded(*window, bundleID(step.browser), *step.window.bounds);
@@ -425,7 +416,17 @@ class LinuxRestoreExecutor::Steps {
       }
     }
     std::optional<pid_t> firstPid;
-    for (const auto& launch : *launches) {
+    // Kept until the window shows: the program reads them as it starts.
+    std::vector<PrivateFile> files;
+    for (auto launch : *launches) {
+      if (!launch.file.empty()) {
+        files.emplace_back(launch.file, ".session");
+        if (files.back().path().empty()) {
+          return RestoreStepOutcome::failed("The file " + program +
+                                            " starts from can't be written.");
+        }
+        launch.argv.push_back(files.back().path());
+      }
       const auto pid = p_.programs->start(launch.argv, launch.directory);
       if (!pid) {
         return RestoreStepOutcome::failed(
@@ -433,7 +434,10 @@ class LinuxRestoreExecutor::Steps {
       }
       if (!firstPid) firstPid = *pid;
     }
-    if (!step.window.bounds) return RestoreStepOutcome::done();
+    if (!step.window.bounds) {
+      if (!files.empty()) windowOfProcess(*firstPid);
+      return RestoreStepOutcome::done();
+    }
     const auto window = windowOfProcess(*firstPid);
     if (!window) {
       if (const auto quit = ended(*firstPid)) {

@@ -1,6 +1,6 @@
 // kitty windows on a private X server: recorded with their shells' directories and frames,
 // closed, and brought back by `brimwell restore` in those directories; restored again, nothing
-// new opens.
+// new opens. With remote control on, the tabs of each window come back as tabs of one window.
 #include <gtest/gtest.h>
 #include <signal.h>
 
@@ -34,6 +34,30 @@ std::multiset<std::string> kittyDirectories(const Snapshot& snapshot) {
     }
   }
   return found;
+}
+
+// Each kitty window's tab directories, in a set so the windows' order doesn't count.
+std::multiset<std::vector<std::string>> kittyTabs(const Snapshot& snapshot) {
+  std::multiset<std::vector<std::string>> found;
+  for (const auto& record : snapshot.terminals) {
+    if (record.app != TerminalKind::kitty) continue;
+    for (const auto& window : record.windows) {
+      std::vector<std::string> tabs;
+      for (const auto& tab : window.tabs) tabs.push_back(tab.directory.value_or("?"));
+      found.insert(tabs);
+    }
+  }
+  return found;
+}
+
+std::string show(const std::multiset<std::vector<std::string>>& windows) {
+  std::string text;
+  for (const auto& tabs : windows) {
+    text += "[";
+    for (const auto& tab : tabs) text += " " + tab;
+    text += " ] ";
+  }
+  return text;
 }
 
 std::vector<DesktopWindow> kittyWindows(const std::string& display) {
@@ -120,6 +144,65 @@ TEST(KittyRestore, WindowsComeBackInTheirShellsDirectories) {
   EXPECT_EQ(again.status, 0) << again.out;
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   EXPECT_EQ(kittyWindows(x.display()).size(), 2u) << again.out;
+}
+
+TEST(KittyRestore, TabsKittyNamesComeBackAsTabsOfTheirWindow) {
+  XSession x;
+  ASSERT_TRUE(x.ready()) << x.error();
+  testing::TempDir dirs;
+  for (const char* name : {"alpha", "beta's place", "gamma", "support"}) {
+    std::filesystem::create_directories(dirs / name);
+  }
+  const auto path = [&](const char* name) {
+    return std::filesystem::canonical(dirs / name).string();
+  };
+  const auto alpha = path("alpha"), beta = path("beta's place"), gamma = path("gamma");
+  testing::ScopedEnvironment environment;
+  environment.set("DISPLAY", x.display());
+  environment.set("SHELL", "/bin/sh");
+  environment.set("HOME", dirs.path().string());
+  RestoredKitties restored{x.display()};
+  // Every kitty, the restored ones too, listens on a socket of its own (kitty adds its pid).
+  std::filesystem::create_directories(dirs / ".config" / "kitty");
+  std::ofstream(dirs / ".config" / "kitty" / "kitty.conf")
+      << "shell /bin/sh\nallow_remote_control socket-only\nlisten_on unix:"
+      << (dirs / "kitty").string() << "\n";
+  // One kitty with two OS windows, the first of two tabs: its processes alone can't tell which
+  // shell is in which window.
+  const auto session = dirs / "start.session";
+  std::ofstream(session) << "launch --cwd=" << alpha << "\nnew_tab\nlaunch --cwd=\"" << beta
+                         << "\"\nnew_os_window\nlaunch --cwd=" << gamma << "\n";
+  const pid_t kitty = x.launch({"kitty", "--session", session.string()}, alpha);
+  const std::multiset<std::vector<std::string>> expected = {{alpha, beta}, {gamma}};
+  Snapshot recorded;
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] {
+        recorded = captureNow();
+        return kittyTabs(recorded) == expected;
+      },
+      20))
+      << "kitty (package kitty) never named its tabs; last seen: " << show(kittyTabs(recorded));
+  recorded.id = "20260301T140509.250Z";
+  ASSERT_TRUE(SnapshotStore(BrimwellPaths{dirs / "support", dirs / "rescued"}).save(recorded));
+
+  x.end(kitty);
+  ASSERT_TRUE(XSession::waitUntil([&] { return kittyWindows(x.display()).empty(); }, 10));
+  const auto run =
+      testing::runTool({"restore", recorded.id, "--support", (dirs / "support").string()});
+  EXPECT_EQ(run.status, 0) << run.out << run.err;
+  Snapshot back;
+  EXPECT_TRUE(XSession::waitUntil(
+      [&] {
+        back = captureNow();
+        return kittyTabs(back) == expected && kittyWindows(x.display()).size() == 2;
+      },
+      20))
+      << run.out << "the restored kitty windows hold " << show(kittyTabs(back));
+  // The session files the restore handed kitty are gone.
+  for (const auto& entry : std::filesystem::directory_iterator(
+           std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "/tmp")) {
+    EXPECT_FALSE(entry.path().filename().string().ends_with(".session")) << entry.path();
+  }
 }
 
 }  // namespace

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <map>
 #include <new>
 
@@ -16,6 +19,8 @@ namespace {
 struct World {
   std::map<pid_t, std::vector<std::string>> started;  // pid → argv
   std::map<pid_t, std::string> directories;
+  // pid → the text and permissions of the file its argv ends with, as it started
+  std::map<pid_t, std::pair<std::string, std::filesystem::perms>> files;
   std::vector<DesktopWindow> windows;  // what the fake window manager lists
   std::map<WindowId, Rect> placed;
   std::map<WindowId, std::pair<bool, bool>> states;
@@ -32,6 +37,11 @@ class FakePrograms final : public Programs {
     const pid_t pid = w_.next++;
     w_.started[pid] = argv;
     w_.directories[pid] = directory;
+    if (argv.size() > 1 && std::filesystem::is_regular_file(argv.back())) {
+      std::ifstream file(argv.back());
+      w_.files[pid] = {std::string(std::istreambuf_iterator<char>(file), {}),
+                       std::filesystem::status(argv.back()).permissions()};
+    }
     // Every program shows one window straight away.
     w_.windows.push_back({.id = std::to_string(pid * 10), .pid = pid, .title = argv.front()});
     return pid;
@@ -124,6 +134,29 @@ LinuxRestoreExecutor executorFor(World& world, std::unique_ptr<FileManager> file
   platform.apps = std::make_unique<NoDesktopFiles>();
   platform.processes = std::make_unique<ProgramsByPid>(world);
   return LinuxRestoreExecutor(std::move(platform), {.windowWait = 0.2, .commandTimeout = 1});
+}
+
+TEST(RestoreExecutor, KittyReadsItsTabsFromAPrivateFileThatIsGoneOnceItsWindowShows) {
+  World world;
+  testing::TempDir dir;
+  const std::string a = dir.path().string();
+  std::filesystem::create_directories(dir / "b");
+  const std::string b = (dir / "b").string();
+  const RestorePlan plan{
+      "20260301T140509.250Z",
+      {RestoreStep::openTerminalWindow(TerminalKind::kitty, {.tabs = {{a, "a"}, {b, "b"}}})},
+      std::nullopt};
+  const auto report = executorFor(world).executeNow(plan, {});
+  ASSERT_EQ(report.results.size(), 1u);
+  EXPECT_EQ(report.results[0].outcome, RestoreStepOutcome::done());
+  ASSERT_EQ(world.started.size(), 1u);
+  const auto& argv = world.started.begin()->second;
+  ASSERT_EQ(argv.size(), 3u);
+  EXPECT_EQ(argv[1], "--session");
+  const auto& [text, perms] = world.files[world.started.begin()->first];
+  EXPECT_EQ(text, "launch --cwd='" + a + "'\nnew_tab\nlaunch --cwd='" + b + "'\n");
+  EXPECT_EQ(perms, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  EXPECT_FALSE(std::filesystem::exists(argv[2])) << argv[2];
 }
 
 TEST(RestoreExecutor, AFailedStepDoesNotStopThePlanAndEveryStepIsReported) {

@@ -80,21 +80,26 @@ TEST(WindowMatching, ClientGeometryLeavesRoomForTheDecorations) {
 }
 
 TEST(LaunchCommands, BrowserWindowsOpenTheirTabsInOrder) {
-  const BrowserWindowRecord window{
-      .tabs = {{"https://a.example/", "A"}, {"https://b.example/", "B"}}};
-  EXPECT_EQ(*browserWindowCommands(BrowserKind::firefox, "firefox", window),
-            (Lines{{"firefox", "--new-window", "https://a.example/"},
-                   {"firefox", "--new-tab", "https://b.example/"}}));
-  EXPECT_EQ(*browserWindowCommands(BrowserKind::chrome, "chromium", window),
-            (Lines{{"chromium", "--new-window", "https://a.example/", "https://b.example/"}}));
-  EXPECT_EQ(browserWindowCommands(BrowserKind::safari,
-                                  std::string(defaultProgram(BrowserKind::safari)), window)
+  const BrowserWindowRecord one{.tabs = {{"https://a.example/", "A"}}};
+  const BrowserWindowRecord two{.tabs = {{"https://a.example/", "A"}, {"https://b.example/", "B"}}};
+  using Line = std::vector<std::string>;
+  EXPECT_EQ(*browserWindowCommand(BrowserKind::firefox, "firefox", one),
+            (Line{"firefox", "--new-window", "https://a.example/"}));
+  // With --new-window Firefox would take the first URL only; bare, it opens a window of them.
+  EXPECT_EQ(*browserWindowCommand(BrowserKind::firefox, "firefox", two),
+            (Line{"firefox", "https://a.example/", "https://b.example/"}));
+  EXPECT_EQ(*browserWindowCommand(BrowserKind::chrome, "chromium", two),
+            (Line{"chromium", "--new-window", "https://a.example/", "https://b.example/"}));
+  EXPECT_EQ(browserWindowCommand(BrowserKind::safari,
+                                 std::string(defaultProgram(BrowserKind::safari)), two)
                 .error()
                 .message(),
             "safari has no program to start on Linux.");
-  const BrowserWindowRecord sneaky{.tabs = {{"--remote-debugging-port=1", ""}}};
-  EXPECT_FALSE(browserWindowCommands(BrowserKind::firefox, "firefox", sneaky));
-  EXPECT_FALSE(browserWindowCommands(BrowserKind::firefox, "firefox", BrowserWindowRecord{}));
+  const BrowserWindowRecord sneaky{
+      .tabs = {{"https://a.example/", ""}, {"--remote-debugging-port=1", ""}}};
+  EXPECT_EQ(browserWindowCommand(BrowserKind::firefox, "firefox", sneaky).error().message(),
+            "The tab address \"--remote-debugging-port=1\" isn't one a browser can be given.");
+  EXPECT_FALSE(browserWindowCommand(BrowserKind::firefox, "firefox", BrowserWindowRecord{}));
 }
 
 TEST(LaunchCommands, TerminalTabsStartInTheirDirectories) {
@@ -117,7 +122,6 @@ TEST(LaunchCommands, TerminalTabsStartInTheirDirectories) {
     TerminalKind kind;
     std::vector<std::string> first;
   } windowPerTab[] = {
-      {TerminalKind::kitty, {"kitty", "--directory", "/home/u/a"}},
       {TerminalKind::foot, {"foot", "--working-directory", "/home/u/a"}},
       {TerminalKind::alacritty, {"alacritty", "--working-directory", "/home/u/a"}},
   };
@@ -129,6 +133,42 @@ TEST(LaunchCommands, TerminalTabsStartInTheirDirectories) {
     EXPECT_EQ((*launches)[0], (DirectoryLaunch{first, "/home/u/a"}));
     EXPECT_EQ((*launches)[1].argv.back(), "/home/u/b c");
     EXPECT_EQ((*launches)[1].directory, "/home/u/b c");
+  }
+}
+
+TEST(LaunchCommands, KittyOpensAWindowOfTabsFromASessionItCanRead) {
+  using Launches = std::vector<DirectoryLaunch>;
+  const auto tabs = [](std::vector<std::string> directories) {
+    TerminalWindowRecord window;
+    for (auto& directory : directories) window.tabs.push_back({std::move(directory), "t"});
+    return window;
+  };
+  const struct {
+    const char* name;
+    TerminalWindowRecord window;
+    Launches expected;
+  } cases[] = {
+      {"one tab needs no session",
+       tabs({"/home/u/a"}),
+       {{{"kitty", "--directory", "/home/u/a"}, "/home/u/a"}}},
+      {"tabs in a session, quoted as a shell would read them",
+       tabs({"/home/u/a", "/home/u/b c", "/home/u/it's"}),
+       {{{"kitty", "--session"},
+         "/home/u/a",
+         "launch --cwd='/home/u/a'\nnew_tab\nlaunch --cwd='/home/u/b c'\n"
+         "new_tab\nlaunch --cwd='/home/u/it'\"'\"'s'\n"}}},
+      {"a directory kitty would expand means a window per tab",
+       tabs({"/home/u/a", "/home/u/$HOME"}),
+       {{{"kitty", "--directory", "/home/u/a"}, "/home/u/a"},
+        {{"kitty", "--directory", "/home/u/$HOME"}, "/home/u/$HOME"}}},
+      {"so does one that a line can't hold",
+       tabs({"/home/u/a", "/home/u/two\nlines"}),
+       {{{"kitty", "--directory", "/home/u/a"}, "/home/u/a"},
+        {{"kitty", "--directory", "/home/u/two\nlines"}, "/home/u/two\nlines"}}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(*emulatorWindowLaunches(TerminalKind::kitty, "kitty", c.window), c.expected)
+        << c.name;
   }
 }
 
