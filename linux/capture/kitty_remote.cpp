@@ -147,7 +147,6 @@ Result<std::vector<KittyOsWindow>> KittySocketSource::osWindows(std::string_view
   if (auto got = socket->receiveThrough(reply, kClose, kKittyReplyLimit); !got) {
     return Unexpected(got.error());
   }
-  reply.resize(reply.find(kClose) + kClose.size());
   return parseKittyLsReply(reply);
 }
 

@@ -91,7 +91,11 @@ Status LocalStream::receiveExactly(char* into, std::size_t size) {
 
 Status LocalStream::receiveThrough(std::string& into, std::string_view end, std::size_t limit) {
   char chunk[64 * 1024];
-  for (std::size_t from = 0; into.find(end, from) == std::string::npos;) {
+  for (std::size_t from = 0;;) {
+    if (const auto at = into.find(end, from); at != std::string::npos) {
+      into.resize(at + end.size());
+      return {};
+    }
     from = into.size() >= end.size() ? into.size() - end.size() + 1 : 0;
     if (into.size() >= limit) {
       return fail(peer_ + "'s answer is larger than " + std::to_string(limit >> 20) + " MiB.");
@@ -100,7 +104,6 @@ Status LocalStream::receiveThrough(std::string& into, std::string_view end, std:
     if (!n) return Unexpected(n.error());
     into.append(chunk, *n);
   }
-  return {};
 }
 
 std::optional<uid_t> LocalStream::peerUser() const {

@@ -28,7 +28,8 @@ class LocalStream {
 
   Status send(std::string_view bytes);
   Status receiveExactly(char* into, std::size_t size);
-  // Appends what arrives to `into` until it holds `end`; fails once `into` would pass `limit`.
+  // Appends what arrives to `into` through the first `end`, dropping what follows it; fails once
+  // `into` would pass `limit`.
   Status receiveThrough(std::string& into, std::string_view end, std::size_t limit);
   // The user the peer's process ran as when it made the socket.
   std::optional<uid_t> peerUser() const;
