@@ -32,8 +32,12 @@ Result<std::string> readFile(const std::filesystem::path& path,
 std::optional<std::string> readFileIfReadable(const std::filesystem::path& path,
                                               std::size_t limit = kSmallFileLimit);
 
-// The same for a file the caller has opened (and judged) itself, named `path` in the sentences;
-// the descriptor stays open.
+// The first `limit` bytes of the file at `path` (all of it when shorter), refused as readFile
+// refuses what isn't a regular file: for a log whose commands before any cut still count.
+Result<std::string> readFileHead(const std::filesystem::path& path, std::size_t limit);
+
+// The same as readFile for a file the caller has opened (and judged) itself, named `path` in the
+// sentences; the descriptor stays open.
 Result<std::string> readOpenFile(int fd, const std::filesystem::path& path, std::size_t limit);
 
 // True for the two refusals above, whose sentences already name the file.

@@ -3,12 +3,11 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <fstream>
 #include <map>
 #include <set>
 #include <system_error>
 
+#include "brimwell/core/storage/read_file.h"
 #include "linux/capture/chromium_family.h"
 #include "linux/capture/chromium_sessions.h"
 #include "linux/user_home.h"
@@ -17,16 +16,6 @@ namespace brimwell {
 namespace {
 
 constexpr std::size_t kMaxLocalStateBytes = 16u << 20;
-
-std::string readAtMost(const std::filesystem::path& path, std::size_t limit) {
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes;
-  char buffer[65536];
-  while (in && bytes.size() <= limit && (in.read(buffer, sizeof buffer) || in.gcount() > 0)) {
-    bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
-  }
-  return bytes.size() > limit ? std::string() : bytes;
-}
 
 // The session files a browser keeps open: its profiles' current ones.
 std::vector<std::filesystem::path> heldSessionFiles(ProcessTable& processes,
@@ -43,34 +32,33 @@ std::vector<std::filesystem::path> heldSessionFiles(ProcessTable& processes,
   return files;
 }
 
-// The newest session file of every profile `Local State` lists (the default profile when it
-// lists none, as before a browser's first write of it).
+// The newest session file of every profile.
 std::vector<std::filesystem::path> profileSessionFiles(const std::filesystem::path& userData) {
-  auto profiles =
-      parseLocalStateProfiles(readAtMost(userData / "Local State", kMaxLocalStateBytes));
-  if (profiles.empty()) profiles.push_back("Default");
   std::vector<std::filesystem::path> files;
-  for (const auto& profile : profiles) {
-    if (auto file = newestSessionFile(userData / profile)) files.push_back(std::move(*file));
+  for (const auto& profile : chromiumProfileFolders(userData)) {
+    if (auto file = newestSessionFile(profile)) files.push_back(std::move(*file));
   }
   return files;
 }
 
 }  // namespace
 
+std::vector<std::filesystem::path> chromiumProfileFolders(const std::filesystem::path& userData) {
+  auto names = parseLocalStateProfiles(
+      readFileIfReadable(userData / "Local State", kMaxLocalStateBytes).value_or(""));
+  if (names.empty()) names.push_back("Default");
+  std::vector<std::filesystem::path> folders;
+  for (const auto& name : names) folders.push_back(userData / name);
+  return folders;
+}
+
 ChromiumSessionSource::ChromiumSessionSource(std::filesystem::path configHome,
                                              std::unique_ptr<ProcessTable> processes, uid_t user)
     : configHome_(std::move(configHome)), processes_(std::move(processes)), user_(user) {}
 
 std::unique_ptr<ChromiumSessionSource> ChromiumSessionSource::forCurrentUser() {
-  std::filesystem::path configHome;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') {
-    configHome = xdg;
-  } else if (const auto home = currentUserHome()) {
-    configHome = *home / ".config";
-  }
-  return std::make_unique<ChromiumSessionSource>(configHome, std::make_unique<ProcProcessTable>(),
-                                                 ::getuid());
+  return std::make_unique<ChromiumSessionSource>(currentUserConfigHome().value_or(""),
+                                                 std::make_unique<ProcProcessTable>(), ::getuid());
 }
 
 std::vector<BrowserRecord> ChromiumSessionSource::browsers() {

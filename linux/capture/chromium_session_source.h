@@ -18,6 +18,10 @@
 
 namespace brimwell {
 
+// The profile folders the `Local State` in the user-data folder `userData` lists, in its order;
+// the default profile's when it lists none, as before the browser's first write of it.
+std::vector<std::filesystem::path> chromiumProfileFolders(const std::filesystem::path& userData);
+
 class ChromiumSessionSource final : public BrowserSource {
  public:
   // `configHome` is the user's configuration folder, `user` the owner of the processes counted.

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <fstream>
 #include <map>
 #include <string>
 #include <system_error>
 
+#include "brimwell/core/storage/read_file.h"
 #include "linux/capture/pickle_reader.h"
 #include "linux/capture/snss_log.h"
 
@@ -223,20 +223,6 @@ class Replay {
   std::size_t navigations_ = 0;
 };
 
-std::optional<std::string> readBounded(const std::filesystem::path& path, std::size_t limit) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes;
-  char buffer[65536];
-  while (bytes.size() < limit && (in.read(buffer, sizeof buffer) || in.gcount() > 0)) {
-    bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
-  }
-  if (in.bad()) return std::nullopt;
-  // A longer file is read as if it had been cut there: the commands before the limit count.
-  if (bytes.size() > limit) bytes.resize(limit);
-  return bytes;
-}
-
 }  // namespace
 
 Result<std::vector<BrowserWindowRecord>> parseChromiumSession(std::string_view bytes) {
@@ -248,7 +234,8 @@ Result<std::vector<BrowserWindowRecord>> parseChromiumSession(std::string_view b
 }
 
 Result<std::vector<BrowserWindowRecord>> readChromiumSession(const std::filesystem::path& file) {
-  const auto bytes = readBounded(file, kMaxChromiumSessionBytes);
+  // A longer file is read as if it had been cut there: the commands before the limit count.
+  const auto bytes = readFileHead(file, kMaxChromiumSessionBytes);
   if (!bytes) return fail("The session file " + file.string() + " can't be read.");
   return parseChromiumSession(*bytes);
 }

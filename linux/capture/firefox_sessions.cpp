@@ -7,10 +7,11 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <system_error>
+
+#include "brimwell/core/storage/read_file.h"
 
 namespace brimwell {
 namespace {
@@ -92,19 +93,6 @@ Result<BrowserWindowRecord> windowOf(const Json& window) {
   }
   if (record.activeTabIndex >= int(record.tabs.size())) record.activeTabIndex = 0;
   return record;
-}
-
-std::optional<std::string> readBounded(const std::filesystem::path& path, std::size_t limit) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return std::nullopt;
-  std::string bytes;
-  char buffer[65536];
-  while (in.read(buffer, sizeof buffer) || in.gcount() > 0) {
-    bytes.append(buffer, static_cast<std::size_t>(in.gcount()));
-    if (bytes.size() > limit) return std::nullopt;
-  }
-  if (in.bad()) return std::nullopt;
-  return bytes;
 }
 
 std::string trimmed(std::string_view text) {
@@ -203,13 +191,13 @@ std::optional<std::vector<std::filesystem::path>> firefoxProfiles(
   const auto firefoxDir = home / ".mozilla" / "firefox";
   std::error_code error;
   if (!std::filesystem::exists(firefoxDir / "profiles.ini", error)) return std::nullopt;
-  const auto ini = readBounded(firefoxDir / "profiles.ini", 1 << 20);
+  const auto ini = readFileIfReadable(firefoxDir / "profiles.ini");
   if (!ini) return std::vector<std::filesystem::path>{};
   return parseProfilesIni(*ini, firefoxDir);
 }
 
 Result<std::vector<BrowserWindowRecord>> readFirefoxSession(const std::filesystem::path& file) {
-  const auto bytes = readBounded(file, kMaxFirefoxSessionBytes);
+  const auto bytes = readFileIfReadable(file, kMaxFirefoxSessionBytes);
   if (!bytes) return fail("The Firefox session file can't be read.");
   auto json = decodeMozLz4(*bytes);
   if (!json) return Unexpected(json.error());

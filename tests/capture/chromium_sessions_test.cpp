@@ -1,6 +1,7 @@
 #include "linux/capture/chromium_sessions.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <map>
 
@@ -309,7 +310,9 @@ TEST(ChromiumSessionSource, ReportsEachBrowserByWhatItsFilesAndProcessesSay) {
   const Windows windows = {{.tabs = {tab("https://a.example/"), tab("https://b.example/")}}};
   const BrowserRecord ok{.browser = BrowserKind::chromium, .windows = windows};
   const BrowserRecord failed{.browser = BrowserKind::chromium, .status = CaptureStatus::failed};
-  enum class Held { none, elsewhere, damaged };
+  // fifo: nothing held, and FIFOs, which a plain open would wait on for good, under the names of
+  // Local State and of the default profile's session file.
+  enum class Held { none, elsewhere, damaged, fifo };
   struct Case {
     const char* name;
     bool setUp;           // ~/.config/chromium exists, with a Local State naming "Work"
@@ -330,6 +333,7 @@ TEST(ChromiumSessionSource, ReportsEachBrowserByWhatItsFilesAndProcessesSay) {
       {"running, the held file damaged", true, true, true, Held::damaged, {failed}},
       {"running, nothing held: the profiles' newest files", true, true, true, Held::none, {ok}},
       {"running, no session file anywhere", true, false, true, Held::none, {failed}},
+      {"running, FIFOs for Local State and a session", false, false, true, Held::fifo, {failed}},
   };
   for (const auto& c : cases) {
     TempDir config;
@@ -341,6 +345,11 @@ TEST(ChromiumSessionSource, ReportsEachBrowserByWhatItsFilesAndProcessesSay) {
       testing::writeFile(userData / "Local State", R"({"profile":{"info_cache":{"Work":{}}}})");
     }
     if (c.profileSession) testing::writeFile(userData / "Work/Sessions/Session_5", good);
+    if (c.held == Held::fifo) {
+      std::filesystem::create_directories(userData / "Default/Sessions");
+      ASSERT_EQ(::mkfifo((userData / "Local State").c_str(), 0600), 0);
+      ASSERT_EQ(::mkfifo((userData / "Default/Sessions/Session_9").c_str(), 0600), 0);
+    }
     std::filesystem::create_directories(elsewhere / "Default/Sessions");
     const auto held = elsewhere / "Default/Sessions/Session_7";
     testing::writeFile(held, c.held == Held::damaged ? "SNSS\2\0\0\0" : good);
@@ -350,7 +359,7 @@ TEST(ChromiumSessionSource, ReportsEachBrowserByWhatItsFilesAndProcessesSay) {
     };
     if (c.running) {
       std::vector<std::string> open = {(elsewhere / "Default/Cookies").string()};
-      if (c.held != Held::none) open.push_back(held.string());
+      if (c.held == Held::elsewhere || c.held == Held::damaged) open.push_back(held.string());
       table[30] = {10, kUser, "/usr/lib/chromium/chromium", open};
       // Its zygote and a renderer: the same executable, not browsers of their own.
       table[31] = {30, kUser, "/usr/lib/chromium/chromium", {}};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <lz4.h>
+#include <sys/stat.h>
 
 #include <map>
 
@@ -138,7 +139,8 @@ TEST(FirefoxSessionSource, ReportsFirefoxByWhatItsFilesAndProcessesSay) {
   const BrowserRecord notRunning{.browser = BrowserKind::firefox,
                                  .status = CaptureStatus::notRunning};
   const BrowserRecord failed{.browser = BrowserKind::firefox, .status = CaptureStatus::failed};
-  enum class Session { none, good, damaged };
+  // A FIFO under the session file's name, which a plain open would wait on for good.
+  enum class Session { none, good, damaged, fifo };
   struct Case {
     const char* name;
     bool installed;
@@ -156,6 +158,7 @@ TEST(FirefoxSessionSource, ReportsFirefoxByWhatItsFilesAndProcessesSay) {
       {"only other users' or other programs", true, Session::good, othersOnly, {notRunning}},
       {"running, damaged session", true, Session::damaged, running, {failed}},
       {"running, no session file", true, Session::none, running, {failed}},
+      {"running, a FIFO under the session file's name", true, Session::fifo, running, {failed}},
   };
   for (const auto& c : cases) {
     TempDir home;
@@ -168,7 +171,9 @@ TEST(FirefoxSessionSource, ReportsFirefoxByWhatItsFilesAndProcessesSay) {
                          "Path=" +
                              (home / "elsewhere").string() + "\n");
     }
-    if (c.session != Session::none) {
+    if (c.session == Session::fifo) {
+      ASSERT_EQ(::mkfifo(recoverySessionFile(home / "elsewhere").c_str(), 0600), 0);
+    } else if (c.session != Session::none) {
       const auto bytes = mozLz4(kSession);
       testing::writeFile(recoverySessionFile(home / "elsewhere"),
                          c.session == Session::good ? bytes : bytes.substr(0, bytes.size() / 2));

@@ -11,34 +11,45 @@
 namespace brimwell {
 namespace {
 
+// readFile refuses a file over the limit; readFileHead reads its first bytes. Both refuse what
+// isn't a regular file the same way.
 TEST(ReadFileTest, ReadsOnlyRegularFilesUpToTheLimit) {
   testing::TempDir dir;
   const auto fifo = dir / "fifo", at = dir / "at", over = dir / "over";
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
   testing::writeFile(at, std::string(1000, 'a'));
-  testing::writeFile(over, std::string(1001, 'a'));
+  testing::writeFile(over, std::string(999, 'a') + std::string(70000, 'b'));
   const struct {
     std::filesystem::path path;
-    int code;  // 0: read
+    int code;      // readFile's: 0 when it reads
+    bool headCut;  // readFileHead reads 1000 bytes where readFile refuses
     std::string sentence;
   } cases[] = {
-      {at, 0, ""},
-      {over, EFBIG, "The file " + over.string() + " holds more than 1000 bytes."},
-      {fifo, EINVAL, "The file " + fifo.string() + " isn't a regular file."},
-      {dir.path(), EINVAL, "The file " + dir.path().string() + " isn't a regular file."},
-      {"/dev/zero", EINVAL, "The file /dev/zero isn't a regular file."},
-      {dir / "missing", ENOENT, "No such file or directory"},
+      {at, 0, false, ""},
+      {over, EFBIG, true, "The file " + over.string() + " holds more than 1000 bytes."},
+      {fifo, EINVAL, false, "The file " + fifo.string() + " isn't a regular file."},
+      {dir.path(), EINVAL, false, "The file " + dir.path().string() + " isn't a regular file."},
+      {"/dev/zero", EINVAL, false, "The file /dev/zero isn't a regular file."},
+      {dir / "missing", ENOENT, false, "No such file or directory"},
   };
   for (const auto& c : cases) {
-    const auto bytes = readFile(c.path, 1000);
-    ASSERT_EQ(bytes.has_value(), c.code == 0) << c.path;
-    if (bytes) {
-      EXPECT_EQ(bytes->size(), 1000u);
+    const auto whole = readFile(c.path, 1000);
+    const auto head = readFileHead(c.path, 1000);
+    ASSERT_EQ(whole.has_value(), c.code == 0) << c.path;
+    ASSERT_EQ(head.has_value(), c.code == 0 || c.headCut) << c.path;
+    if (head) {
+      EXPECT_EQ(*head, c.headCut ? std::string(999, 'a') + "b" : std::string(1000, 'a'));
+    }
+    if (whole) {
+      EXPECT_EQ(*whole, *head);
       continue;
     }
-    EXPECT_EQ(bytes.error().code(), c.code) << c.path;
-    EXPECT_EQ(bytes.error().message(), c.sentence);
-    EXPECT_EQ(isRefusedFile(bytes.error()), c.code != ENOENT);
+    EXPECT_EQ(whole.error().code(), c.code) << c.path;
+    EXPECT_EQ(whole.error().message(), c.sentence);
+    EXPECT_EQ(isRefusedFile(whole.error()), c.code != ENOENT);
+    if (!head) {
+      EXPECT_EQ(head.error().message(), c.sentence);
+    }
   }
   EXPECT_EQ(sizeInWords(kSmallFileLimit), "1 MiB");
   EXPECT_EQ(sizeInWords(kSnapshotFileLimit), "256 MiB");
