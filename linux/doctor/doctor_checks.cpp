@@ -309,69 +309,101 @@ DoctorRow notificationRow(const BusAnswer& server) {
                  "such as dunst or mako).");
 }
 
-enum class AppKind { browser, terminal, editor };
+enum class AppKind { browser, terminal, editor, fileManager };
 
 struct KnownApp {
   const char* name;
   AppKind kind;
+  std::optional<BrowserKind> browser = std::nullopt;
 };
 
 // The applications whose desktop-file IDs Brimwell knows, by ID.
 const std::map<std::string, KnownApp>& knownApps() {
   static const std::map<std::string, KnownApp> apps = {
-      {"firefox", {"Firefox", AppKind::browser}},
-      {"firefox-esr", {"Firefox", AppKind::browser}},
-      {"org.mozilla.firefox", {"Firefox", AppKind::browser}},
-      {"google-chrome", {"Google Chrome", AppKind::browser}},
-      {"google-chrome-stable", {"Google Chrome", AppKind::browser}},
-      {"chromium", {"Chromium", AppKind::browser}},
-      {"brave-browser", {"Brave", AppKind::browser}},
-      {"microsoft-edge", {"Microsoft Edge", AppKind::browser}},
-      {"microsoft-edge-stable", {"Microsoft Edge", AppKind::browser}},
-      {"vivaldi-stable", {"Vivaldi", AppKind::browser}},
+      {"firefox", {"Firefox", AppKind::browser, BrowserKind::firefox}},
+      {"firefox-esr", {"Firefox", AppKind::browser, BrowserKind::firefox}},
+      {"org.mozilla.firefox", {"Firefox", AppKind::browser, BrowserKind::firefox}},
+      {"google-chrome", {"Google Chrome", AppKind::browser, BrowserKind::chrome}},
+      {"google-chrome-stable", {"Google Chrome", AppKind::browser, BrowserKind::chrome}},
+      {"chromium", {"Chromium", AppKind::browser, BrowserKind::chromium}},
+      {"chromium-browser", {"Chromium", AppKind::browser, BrowserKind::chromium}},
+      {"org.chromium.Chromium", {"Chromium", AppKind::browser, BrowserKind::chromium}},
+      {"brave-browser", {"Brave", AppKind::browser, BrowserKind::brave}},
+      {"microsoft-edge", {"Microsoft Edge", AppKind::browser, BrowserKind::edge}},
+      {"microsoft-edge-stable", {"Microsoft Edge", AppKind::browser, BrowserKind::edge}},
+      {"vivaldi-stable", {"Vivaldi", AppKind::browser, BrowserKind::vivaldi}},
       {"debian-xterm", {"xterm", AppKind::terminal}},
       {"xterm", {"xterm", AppKind::terminal}},
       {"debian-uxterm", {"xterm", AppKind::terminal}},
       {"org.gnome.Terminal", {"GNOME Terminal", AppKind::terminal}},
       {"org.kde.konsole", {"Konsole", AppKind::terminal}},
+      {"kitty", {"kitty", AppKind::terminal}},
+      {"foot", {"foot", AppKind::terminal}},
+      {"Alacritty", {"Alacritty", AppKind::terminal}},
+      {"com.alacritty.Alacritty", {"Alacritty", AppKind::terminal}},
       {"emacs", {"Emacs", AppKind::editor}},
       {"emacsclient", {"Emacs", AppKind::editor}},
+      {"nvim", {"Neovim", AppKind::editor}},
+      {"vim", {"Vim", AppKind::editor}},
+      {"gvim", {"Vim", AppKind::editor}},
       {"org.gnome.TextEditor", {"GNOME Text Editor", AppKind::editor}},
       {"code", {"VS Code", AppKind::editor}},
       {"obsidian", {"Obsidian", AppKind::editor}},
+      {"org.gnome.Nautilus", {"Nautilus", AppKind::fileManager}},
+      {"thunar", {"Thunar", AppKind::fileManager}},
+      {"nemo", {"Nemo", AppKind::fileManager}},
+      {"caja", {"Caja", AppKind::fileManager}},
+      {"org.kde.dolphin", {"Dolphin", AppKind::fileManager}},
+      {"pcmanfm", {"PCManFM", AppKind::fileManager}},
   };
   return apps;
 }
 
-DoctorRow firefoxRow(const ApplicationFacts& apps) {
-  const std::string check = "Firefox";
-  const std::string run = "Run Firefox once: it keeps its session file while it runs.";
-  if (!apps.firefoxProfiles) {
-    return failure(check,
-                   "Firefox is installed but has no profiles.ini yet, so it has no tabs to "
-                   "read.",
+DoctorRow browserRow(const std::string& name, BrowserKind kind, const ApplicationFacts& apps) {
+  const std::string run = "Run " + name + " once: it keeps its session file while it runs.";
+  const auto found = apps.browserSessions.find(kind);
+  if (found == apps.browserSessions.end()) {
+    return failure(name, name + " is installed but has no profile yet, so it has no tabs to read.",
                    run);
   }
-  if (apps.firefoxReadableSessions == 0) {
-    return failure(check,
-                   "Firefox is installed, but none of its " +
-                       std::to_string(*apps.firefoxProfiles) +
-                       " profiles has a session file Brimwell can read.",
-                   run);
+  const auto& [profiles, readable] = found->second;
+  if (readable == 0) {
+    return failure(
+        name,
+        name + " is installed, but " +
+            (profiles == 1 ? "its profile has no"
+                           : "none of its " + std::to_string(profiles) + " profiles has a") +
+            " session file Brimwell can read.",
+        run);
   }
-  return pass(check, "Its windows and tabs are read from the session files of " +
-                         std::to_string(apps.firefoxReadableSessions) + " of " +
-                         std::to_string(*apps.firefoxProfiles) + " profiles.");
+  if (profiles == 1) return pass(name, "Its windows and tabs are read from its session file.");
+  return pass(name, "Its windows and tabs are read from the session files of " +
+                        std::to_string(readable) + " of " + std::to_string(profiles) +
+                        " profiles.");
 }
 
-DoctorRow appRow(const std::string& name, AppKind kind, const ApplicationFacts& apps) {
-  if (name == "Firefox") return firefoxRow(apps);
-  if (kind == AppKind::browser) {
-    return failure(name, name + "'s windows are captured, but its tabs aren't read.",
-                   "Its own session restore brings its tabs back; Brimwell restores Firefox's.");
-  }
-  if (kind == AppKind::terminal) {
-    return pass(name, "Its shells' directories are read from /proc.");
+DoctorRow appRow(const KnownApp& app, const ApplicationFacts& apps) {
+  const std::string name = app.name;
+  switch (app.kind) {
+    case AppKind::browser:
+      return browserRow(name, *app.browser, apps);
+    case AppKind::terminal:
+      if (name == "kitty") {
+        return pass(name,
+                    "Its tabs are read over its remote control where it listens on a socket "
+                    "(allow_remote_control and listen_on), else its shells' directories from "
+                    "/proc.");
+      }
+      return pass(name, "Its shells' directories are read from /proc.");
+    case AppKind::fileManager:
+      if (name == "Nautilus") {
+        return pass(name, "Its folder windows are read and reopened over its bus interface.");
+      }
+      return pass(name,
+                  "Its folder windows are read from their titles where these show the "
+                  "folder's whole path.");
+    case AppKind::editor:
+      break;
   }
   if (name == "Emacs") {
     if (!apps.emacsclientInstalled) {
@@ -381,30 +413,44 @@ DoctorRow appRow(const std::string& name, AppKind kind, const ApplicationFacts& 
     }
     return pass(name, "It saves its buffers when asked through its server (M-x server-start).");
   }
+  if (name == "Neovim") {
+    return pass(name,
+                "It saves its buffers, or rescues those without a file, when asked over its "
+                "server sockets.");
+  }
+  if (name == "Vim") {
+    return failure(name, "Brimwell can't ask Vim to save its buffers.",
+                   "Use Neovim, which Brimwell asks to save, or rely on Vim's swap files "
+                   "(vim -r) for what wasn't saved.");
+  }
   return pass(name, "It keeps its unsaved work by itself.");
 }
 
 std::vector<DoctorRow> applicationRows(const ApplicationFacts& apps) {
   std::vector<DoctorRow> rows;
-  // Browsers, then terminals, then editors, each in name order.
-  std::set<std::pair<AppKind, std::string>> found;
+  // Browsers, then terminals, then editors, then file managers, each in name order.
+  std::map<std::pair<AppKind, std::string>, KnownApp> found;
   for (const auto& id : apps.desktopIDs) {
     const auto known = knownApps().find(id);
-    if (known != knownApps().end()) found.insert({known->second.kind, known->second.name});
+    if (known != knownApps().end()) {
+      found.insert({{known->second.kind, known->second.name}, known->second});
+    }
   }
-  if (apps.tmuxInstalled) found.insert({AppKind::terminal, "tmux"});
-  for (const auto& [kind, name] : found) {
-    if (name == "tmux") {
-      rows.push_back(pass(name, "Its sessions, windows and panes are read from its server."));
+  if (apps.tmuxInstalled) found.insert({{AppKind::terminal, "tmux"}, {"tmux", AppKind::terminal}});
+  for (const auto& [key, app] : found) {
+    if (key.second == "tmux") {
+      rows.push_back(pass("tmux", "Its sessions, windows and panes are read from its server."));
     } else {
-      rows.push_back(appRow(name, kind, apps));
+      rows.push_back(appRow(app, apps));
     }
   }
   if (rows.empty()) {
     rows.push_back(failure("Applications",
-                           "No browser, terminal or editor that Brimwell knows was found.",
-                           "Brimwell reads the sessions of Firefox, tmux, xterm, GNOME Terminal "
-                           "and Konsole, and saves through Emacs's server."));
+                           "No browser, terminal, editor or file manager that Brimwell knows was "
+                           "found.",
+                           "Brimwell reads the sessions of Firefox and the Chromium family, tmux "
+                           "and the common terminals, and folder windows, and saves through "
+                           "Emacs's and Neovim's servers."));
   }
   return rows;
 }

@@ -4,10 +4,12 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "brimwell/core/snapshots/app_kinds.h"
 #include "linux/desktop_session.h"
 #include "linux/doctor/hibernation_facts.h"
 #include "linux/gnome_extension.h"
@@ -40,14 +42,20 @@ struct AuthorizationFacts {
   friend bool operator==(const AuthorizationFacts&, const AuthorizationFacts&) = default;
 };
 
+// A browser's profiles, and how many of them hold a session file that reads and decodes.
+struct BrowserSessionFacts {
+  std::size_t profiles = 0;
+  std::size_t readable = 0;
+  friend bool operator==(const BrowserSessionFacts&, const BrowserSessionFacts&) = default;
+};
+
 struct ApplicationFacts {
   std::vector<std::string> desktopIDs;  // the installed desktop entries' IDs
   bool tmuxInstalled = false;
   bool emacsclientInstalled = false;
-  // Firefox's profiles, absent when it has no profiles.ini; and how many of them hold a session
-  // file that reads and decodes.
-  std::optional<std::size_t> firefoxProfiles;
-  std::size_t firefoxReadableSessions = 0;
+  // The browsers whose profiles are set up: Firefox with a profiles.ini, a Chromium-family
+  // browser with its user-data folder.
+  std::map<BrowserKind, BrowserSessionFacts> browserSessions;
   friend bool operator==(const ApplicationFacts&, const ApplicationFacts&) = default;
 };
 

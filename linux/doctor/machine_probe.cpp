@@ -9,6 +9,9 @@
 
 #include "brimwell/core/base/date.h"
 #include "linux/backlight.h"
+#include "linux/capture/chromium_family.h"
+#include "linux/capture/chromium_session_source.h"
+#include "linux/capture/chromium_sessions.h"
 #include "linux/capture/desktop_catalog.h"
 #include "linux/capture/firefox_sessions.h"
 #include "linux/deadline_bus.h"
@@ -175,12 +178,26 @@ void probeApplications(const ProbeOptions& options, MachineFacts& facts) {
   for (const auto& entry : catalog.entries()) apps.desktopIDs.push_back(entry.id);
   apps.tmuxInstalled = onPath(options.path, "tmux");
   apps.emacsclientInstalled = onPath(options.path, "emacsclient");
-  if (!options.home) return;
-  const auto profiles = firefoxProfiles(*options.home);
-  if (!profiles) return;
-  apps.firefoxProfiles = profiles->size();
-  for (const auto& profile : *profiles) {
-    if (readFirefoxSession(recoverySessionFile(profile))) ++apps.firefoxReadableSessions;
+  if (options.home) {
+    if (const auto profiles = firefoxProfiles(*options.home)) {
+      auto& firefox = apps.browserSessions[BrowserKind::firefox];
+      firefox.profiles = profiles->size();
+      for (const auto& profile : *profiles) {
+        if (readFirefoxSession(recoverySessionFile(profile))) ++firefox.readable;
+      }
+    }
+  }
+  if (!options.configHome) return;
+  for (const BrowserKind kind : kChromiumFamily) {
+    const auto userData = *options.configHome / std::string(userDataFolder(kind));
+    std::error_code error;
+    if (!std::filesystem::is_directory(userData, error)) continue;
+    auto& browser = apps.browserSessions[kind];
+    for (const auto& profile : chromiumProfileFolders(userData)) {
+      ++browser.profiles;
+      const auto file = newestSessionFile(profile);
+      if (file && readChromiumSession(*file)) ++browser.readable;
+    }
   }
 }
 
@@ -197,6 +214,7 @@ ProbeOptions ProbeOptions::forProcess() {
   options.applicationDirs = xdgApplicationDirs();
   options.path = variable("PATH");
   options.home = currentUserHome();
+  options.configHome = currentUserConfigHome();
   options.uid = ::getuid();
   return options;
 }

@@ -27,6 +27,7 @@ struct ProbeOptions {
   std::vector<std::filesystem::path> applicationDirs;  // where desktop entries are installed
   std::string path;                                    // PATH, where programs are looked for
   std::optional<std::filesystem::path> home;           // for Firefox's profiles
+  std::optional<std::filesystem::path> configHome;     // for the Chromium family's
   uid_t uid = 0;
 
   // This process's: the real root, environment, XDG directories, home and user.

@@ -32,8 +32,7 @@ MachineFacts workingLaptop() {
   facts.desktop = DesktopBackendKind::x11;
   facts.notificationServer = {"dunst 1.9.0", ""};
   facts.applications.desktopIDs = {"firefox-esr", "debian-xterm"};
-  facts.applications.firefoxProfiles = 1;
-  facts.applications.firefoxReadableSessions = 1;
+  facts.applications.browserSessions[BrowserKind::firefox] = {1, 1};
   return facts;
 }
 
@@ -302,11 +301,25 @@ TEST(DoctorChecksTest, EveryOtherCheckSaysWhatItFound) {
 TEST(DoctorChecksTest, ApplicationsFoundAndWhetherTheirSessionsRead) {
   MachineFacts facts = workingLaptop();
   auto& apps = facts.applications;
-  apps.desktopIDs = {"google-chrome", "org.gnome.Terminal", "emacs", "code",
-                     "firefox",       "org.gnome.gedit"};
+  apps.desktopIDs = {"google-chrome",
+                     "org.gnome.Terminal",
+                     "emacs",
+                     "code",
+                     "firefox",
+                     "org.gnome.gedit",
+                     "chromium",
+                     "brave-browser",
+                     "kitty",
+                     "nvim",
+                     "vim",
+                     "org.gnome.Nautilus",
+                     "thunar",
+                     "Alacritty",
+                     "com.alacritty.Alacritty"};
   apps.tmuxInstalled = true;
-  apps.firefoxProfiles = 2;
-  apps.firefoxReadableSessions = 0;
+  apps.browserSessions = {{BrowserKind::firefox, {2, 0}},
+                          {BrowserKind::chromium, {1, 1}},
+                          {BrowserKind::brave, {3, 2}}};
   std::vector<std::pair<std::string, std::string>> found;
   for (const auto& row : doctorRows(facts)) {
     if (row.check == "Notifications")
@@ -317,20 +330,36 @@ TEST(DoctorChecksTest, ApplicationsFoundAndWhetherTheirSessionsRead) {
   EXPECT_EQ(
       found,
       (std::vector<std::pair<std::string, std::string>>{
+          {"ok Brave", "Its windows and tabs are read from the session files of 2 of 3 profiles."},
+          {"ok Chromium", "Its windows and tabs are read from its session file."},
           {"no Firefox",
-           "Firefox is installed, but none of its 2 profiles has a session file Brimwell "
-           "can read."},
-          {"no Google Chrome", "Google Chrome's windows are captured, but its tabs aren't read."},
+           "Firefox is installed, but none of its 2 profiles has a session file Brimwell can "
+           "read."},
+          {"no Google Chrome",
+           "Google Chrome is installed but has no profile yet, so it has no tabs to read."},
+          {"ok Alacritty", "Its shells' directories are read from /proc."},
           {"ok GNOME Terminal", "Its shells' directories are read from /proc."},
+          {"ok kitty",
+           "Its tabs are read over its remote control where it listens on a socket "
+           "(allow_remote_control and listen_on), else its shells' directories from /proc."},
           {"ok tmux", "Its sessions, windows and panes are read from its server."},
           {"no Emacs", "Emacs is installed, but emacsclient isn't, so it can't be asked to save."},
+          {"ok Neovim",
+           "It saves its buffers, or rescues those without a file, when asked over its server "
+           "sockets."},
           {"ok VS Code", "It keeps its unsaved work by itself."},
+          {"no Vim", "Brimwell can't ask Vim to save its buffers."},
+          {"ok Nautilus", "Its folder windows are read and reopened over its bus interface."},
+          {"ok Thunar",
+           "Its folder windows are read from their titles where these show the folder's whole "
+           "path."},
       }));
 
   apps = {};
   const auto rows = doctorRows(facts);
   EXPECT_EQ(rows.back().check, "Applications");
-  EXPECT_EQ(rows.back().sentence, "No browser, terminal or editor that Brimwell knows was found.");
+  EXPECT_EQ(rows.back().sentence,
+            "No browser, terminal, editor or file manager that Brimwell knows was found.");
   EXPECT_TRUE(safeLandingCanWork(rows));  // what is captured doesn't decide Safe Landing
 }
 

@@ -10,6 +10,7 @@
 #include "linux/doctor/doctor_checks.h"
 #include "tests/doctor/fake_root.h"
 #include "tests/support/private_bus.h"
+#include "tests/support/snss_writer.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell {
@@ -27,6 +28,7 @@ ProbeOptions optionsFor(const TempDir& root) {
   options.applicationDirs = {root.path() / "usr/share/applications"};
   options.path = (root.path() / "usr/bin").string();
   options.home = root.path() / "home";
+  options.configHome = root.path() / "home/.config";
   options.uid = 1000;  // polkit is asked, whoever runs the test
   return options;
 }
@@ -44,6 +46,16 @@ TEST(MachineProbeTest, GathersTheFactsFromTheTreeAndTheBuses) {
   ::chmod((root.path() / "usr/bin/tmux").c_str(), 0755);
   put(root.path() / "home/.mozilla/firefox/profiles.ini",
       "[Profile0]\nName=default\nIsRelative=1\nPath=abc.default\n");
+  // Chromium with two profiles, one with a session it wrote; Brave set up but never run.
+  put(root.path() / "home/.config/chromium/Local State",
+      R"({"profile":{"info_cache":{"Default":{},"Profile 1":{}}}})");
+  put(root.path() / "home/.config/chromium/Profile 1/Sessions/Session_13",
+      testing::SnssWriter()
+          .windowType(1, 0)
+          .tabWindow(1, 2)
+          .entry(2, 0, "https://a.example/")
+          .bytes());
+  std::filesystem::create_directories(root.path() / "home/.config/BraveSoftware/Brave-Browser");
 
   testing::PrivateBus bus;
   bus.startMock("logind", "org.freedesktop.login1", R"({"CanHibernate": "na"})");
@@ -70,14 +82,21 @@ TEST(MachineProbeTest, GathersTheFactsFromTheTreeAndTheBuses) {
   EXPECT_EQ(facts.applications.desktopIDs, std::vector<std::string>{"debian-xterm"});
   EXPECT_TRUE(facts.applications.tmuxInstalled);
   EXPECT_FALSE(facts.applications.emacsclientInstalled);
-  EXPECT_EQ(facts.applications.firefoxProfiles, 1u);
-  EXPECT_EQ(facts.applications.firefoxReadableSessions, 0u);
+  EXPECT_EQ(facts.applications.browserSessions,
+            (std::map<BrowserKind, BrowserSessionFacts>{{BrowserKind::firefox, {1, 0}},
+                                                        {BrowserKind::chromium, {2, 1}},
+                                                        {BrowserKind::brave, {1, 0}}}));
 
   const auto rows = doctorRows(facts);
   EXPECT_FALSE(safeLandingCanWork(rows));
   for (const auto& row : rows) {
     if (row.check == "Hibernate") {
       EXPECT_EQ(row.sentence, "logind answers na to CanHibernate (see Lockdown).");
+    }
+    if (row.check == "Brave") {
+      EXPECT_EQ(row.sentence,
+                "Brave is installed, but its profile has no session file Brimwell "
+                "can read.");
     }
   }
 
