@@ -1,0 +1,6 @@
+// The suites' precompiled headers: the project's, and GoogleTest.
+#pragma once
+
+#include "precompiled.h"
+
+#include <gtest/gtest.h>
