@@ -28,10 +28,4 @@ std::optional<std::filesystem::path> currentUserHome() {
   return userHome(home ? std::optional<std::string>(home) : std::nullopt, ::getuid());
 }
 
-std::optional<std::filesystem::path> currentUserConfigHome() {
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && xdg[0] == '/') return xdg;
-  if (auto home = currentUserHome()) return *home / ".config";
-  return std::nullopt;
-}
-
 }  // namespace brimwell

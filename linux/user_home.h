@@ -19,7 +19,4 @@ std::optional<std::filesystem::path> userHome(const std::optional<std::string>& 
 // The current user's, with this process's $HOME.
 std::optional<std::filesystem::path> currentUserHome();
 
-// The current user's configuration folder: $XDG_CONFIG_HOME when absolute, else ~/.config.
-std::optional<std::filesystem::path> currentUserConfigHome();
-
 }  // namespace brimwell

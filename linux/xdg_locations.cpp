@@ -22,11 +22,6 @@ std::optional<std::filesystem::path> absoluteVariable(
   return std::filesystem::path(found->second);
 }
 
-std::filesystem::path configHome(const std::filesystem::path& home,
-                                 const std::map<std::string, std::string>& environment) {
-  return absoluteVariable(environment, "XDG_CONFIG_HOME").value_or(home / ".config");
-}
-
 // The value of a shell-style assignment's right-hand side: double quotes removed, a backslash
 // taking the next character as it is.
 std::string unquote(std::string_view value) {
@@ -48,6 +43,17 @@ std::string unquote(std::string_view value) {
 }
 
 }  // namespace
+
+std::filesystem::path configHome(const std::filesystem::path& home,
+                                 const std::map<std::string, std::string>& environment) {
+  return absoluteVariable(environment, "XDG_CONFIG_HOME").value_or(home / ".config");
+}
+
+std::optional<std::filesystem::path> currentUserConfigHome() {
+  const auto home = currentUserHome();
+  if (!home) return std::nullopt;
+  return configHome(*home, XdgLocations::processEnvironment());
+}
 
 std::optional<std::filesystem::path> documentsDirectory(std::string_view userDirs,
                                                         const std::filesystem::path& home) {

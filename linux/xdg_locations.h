@@ -36,6 +36,13 @@ struct XdgLocations {
   friend bool operator==(const XdgLocations&, const XdgLocations&) = default;
 };
 
+// The configuration folder: $XDG_CONFIG_HOME in `environment` when absolute, else ~/.config.
+std::filesystem::path configHome(const std::filesystem::path& home,
+                                 const std::map<std::string, std::string>& environment);
+
+// The current user's, with this process's home and environment.
+std::optional<std::filesystem::path> currentUserConfigHome();
+
 // The documents folder that a user-dirs.dirs text names (its last valid XDG_DOCUMENTS_DIR line,
 // "$HOME/..." or an absolute path), or absent.
 std::optional<std::filesystem::path> documentsDirectory(std::string_view userDirs,

@@ -10,7 +10,7 @@
 #include "brimwell/core/storage/read_file.h"
 #include "linux/capture/chromium_family.h"
 #include "linux/capture/chromium_sessions.h"
-#include "linux/user_home.h"
+#include "linux/xdg_locations.h"
 
 namespace brimwell {
 namespace {

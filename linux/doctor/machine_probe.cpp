@@ -19,6 +19,7 @@
 #include "linux/power_supply.h"
 #include "linux/sysfs_battery_reading.h"
 #include "linux/user_home.h"
+#include "linux/xdg_locations.h"
 
 namespace brimwell {
 namespace {
