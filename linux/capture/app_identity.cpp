@@ -3,8 +3,6 @@
 #include <array>
 #include <utility>
 
-#include "brimwell/core/snapshots/app_kinds.h"
-
 namespace brimwell {
 namespace {
 
@@ -39,13 +37,23 @@ constexpr std::array<std::pair<std::string_view, TerminalKind>, 11> kTerminalDes
 
 }  // namespace
 
-std::string bundleIDForDesktopID(std::string_view desktopID) {
+std::optional<BrowserKind> browserKindOfDesktopID(std::string_view desktopID) {
   for (const auto& [id, kind] : kBrowserDesktopIDs) {
-    if (id == desktopID) return std::string(bundleID(kind));
+    if (id == desktopID) return kind;
   }
+  return std::nullopt;
+}
+
+std::optional<TerminalKind> terminalKindOfDesktopID(std::string_view desktopID) {
   for (const auto& [id, kind] : kTerminalDesktopIDs) {
-    if (id == desktopID) return std::string(bundleID(kind));
+    if (id == desktopID) return kind;
   }
+  return std::nullopt;
+}
+
+std::string bundleIDForDesktopID(std::string_view desktopID) {
+  if (const auto kind = browserKindOfDesktopID(desktopID)) return std::string(bundleID(*kind));
+  if (const auto kind = terminalKindOfDesktopID(desktopID)) return std::string(bundleID(*kind));
   return std::string(desktopID);
 }
 

@@ -3,10 +3,17 @@
 // Pure; callable from any thread.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "brimwell/core/snapshots/app_kinds.h"
+
 namespace brimwell {
+
+// The browser or terminal kind whose desktop file has the ID `desktopID`, or nothing.
+std::optional<BrowserKind> browserKindOfDesktopID(std::string_view desktopID);
+std::optional<TerminalKind> terminalKindOfDesktopID(std::string_view desktopID);
 
 // For example "google-chrome" → "com.google.Chrome", "debian-xterm" → "xterm",
 // "org.gnome.gedit" → "org.gnome.gedit".

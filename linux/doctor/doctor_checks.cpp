@@ -6,6 +6,7 @@
 #include <set>
 
 #include "brimwell/core/helper/brimwell_helper_constants.h"
+#include "linux/capture/app_identity.h"
 
 namespace brimwell {
 namespace {
@@ -312,35 +313,61 @@ DoctorRow notificationRow(const BusAnswer& server) {
 enum class AppKind { browser, terminal, editor, fileManager };
 
 struct KnownApp {
-  const char* name;
+  std::string name;
   AppKind kind;
   std::optional<BrowserKind> browser = std::nullopt;
 };
 
-// The applications whose desktop-file IDs Brimwell knows, by ID.
-const std::map<std::string, KnownApp>& knownApps() {
-  static const std::map<std::string, KnownApp> apps = {
-      {"firefox", {"Firefox", AppKind::browser, BrowserKind::firefox}},
-      {"firefox-esr", {"Firefox", AppKind::browser, BrowserKind::firefox}},
-      {"org.mozilla.firefox", {"Firefox", AppKind::browser, BrowserKind::firefox}},
-      {"google-chrome", {"Google Chrome", AppKind::browser, BrowserKind::chrome}},
-      {"google-chrome-stable", {"Google Chrome", AppKind::browser, BrowserKind::chrome}},
-      {"chromium", {"Chromium", AppKind::browser, BrowserKind::chromium}},
-      {"chromium-browser", {"Chromium", AppKind::browser, BrowserKind::chromium}},
-      {"org.chromium.Chromium", {"Chromium", AppKind::browser, BrowserKind::chromium}},
-      {"brave-browser", {"Brave", AppKind::browser, BrowserKind::brave}},
-      {"microsoft-edge", {"Microsoft Edge", AppKind::browser, BrowserKind::edge}},
-      {"microsoft-edge-stable", {"Microsoft Edge", AppKind::browser, BrowserKind::edge}},
-      {"vivaldi-stable", {"Vivaldi", AppKind::browser, BrowserKind::vivaldi}},
-      {"debian-xterm", {"xterm", AppKind::terminal}},
-      {"xterm", {"xterm", AppKind::terminal}},
-      {"debian-uxterm", {"xterm", AppKind::terminal}},
-      {"org.gnome.Terminal", {"GNOME Terminal", AppKind::terminal}},
-      {"org.kde.konsole", {"Konsole", AppKind::terminal}},
-      {"kitty", {"kitty", AppKind::terminal}},
-      {"foot", {"foot", AppKind::terminal}},
-      {"Alacritty", {"Alacritty", AppKind::terminal}},
-      {"com.alacritty.Alacritty", {"Alacritty", AppKind::terminal}},
+std::string browserName(BrowserKind kind) {
+  switch (kind) {
+    case BrowserKind::firefox:
+      return "Firefox";
+    case BrowserKind::chrome:
+      return "Google Chrome";
+    case BrowserKind::chromium:
+      return "Chromium";
+    case BrowserKind::brave:
+      return "Brave";
+    case BrowserKind::edge:
+      return "Microsoft Edge";
+    case BrowserKind::vivaldi:
+      return "Vivaldi";
+    case BrowserKind::safari:
+    case BrowserKind::arc:
+      break;
+  }
+  return std::string(toString(kind));
+}
+
+std::string terminalName(TerminalKind kind) {
+  switch (kind) {
+    case TerminalKind::gnomeTerminal:
+      return "GNOME Terminal";
+    case TerminalKind::konsole:
+      return "Konsole";
+    case TerminalKind::alacritty:
+      return "Alacritty";
+    case TerminalKind::xterm:
+    case TerminalKind::kitty:
+    case TerminalKind::foot:
+    case TerminalKind::terminal:
+    case TerminalKind::iterm2:
+    case TerminalKind::tmux:
+      break;
+  }
+  return std::string(toString(kind));  // xterm, kitty and foot go by their own names
+}
+
+// The application a desktop-file ID names, when Brimwell knows it: the browsers and terminals a
+// capture recognises, and the editors and file managers of the save pass and the folder windows.
+std::optional<KnownApp> knownApp(const std::string& id) {
+  if (const auto kind = browserKindOfDesktopID(id)) {
+    return KnownApp{browserName(*kind), AppKind::browser, *kind};
+  }
+  if (const auto kind = terminalKindOfDesktopID(id)) {
+    return KnownApp{terminalName(*kind), AppKind::terminal};
+  }
+  static const std::map<std::string, KnownApp> others = {
       {"emacs", {"Emacs", AppKind::editor}},
       {"emacsclient", {"Emacs", AppKind::editor}},
       {"nvim", {"Neovim", AppKind::editor}},
@@ -356,7 +383,9 @@ const std::map<std::string, KnownApp>& knownApps() {
       {"org.kde.dolphin", {"Dolphin", AppKind::fileManager}},
       {"pcmanfm", {"PCManFM", AppKind::fileManager}},
   };
-  return apps;
+  const auto found = others.find(id);
+  if (found == others.end()) return std::nullopt;
+  return found->second;
 }
 
 DoctorRow browserRow(const std::string& name, BrowserKind kind, const ApplicationFacts& apps) {
@@ -383,7 +412,7 @@ DoctorRow browserRow(const std::string& name, BrowserKind kind, const Applicatio
 }
 
 DoctorRow appRow(const KnownApp& app, const ApplicationFacts& apps) {
-  const std::string name = app.name;
+  const std::string& name = app.name;
   switch (app.kind) {
     case AppKind::browser:
       return browserRow(name, *app.browser, apps);
@@ -431,10 +460,7 @@ std::vector<DoctorRow> applicationRows(const ApplicationFacts& apps) {
   // Browsers, then terminals, then editors, then file managers, each in name order.
   std::map<std::pair<AppKind, std::string>, KnownApp> found;
   for (const auto& id : apps.desktopIDs) {
-    const auto known = knownApps().find(id);
-    if (known != knownApps().end()) {
-      found.insert({{known->second.kind, known->second.name}, known->second});
-    }
+    if (auto known = knownApp(id)) found.insert({{known->kind, known->name}, std::move(*known)});
   }
   if (apps.tmuxInstalled) found.insert({{AppKind::terminal, "tmux"}, {"tmux", AppKind::terminal}});
   for (const auto& [key, app] : found) {
