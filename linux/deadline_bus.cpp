@@ -14,7 +14,7 @@ struct Answer {
   SdBusMessage reply;
 };
 
-int onReply(sd_bus_message* reply, void* userdata, sd_bus_error*) {
+int onDeadlineReply(sd_bus_message* reply, void* userdata, sd_bus_error*) {
   auto* answer = static_cast<Answer*>(userdata);
   answer->done = true;
   answer->reply.reset(sd_bus_message_ref(reply));
@@ -59,7 +59,7 @@ Result<SdBusMessage> DeadlineBus::call(SdBusMessage message) {
   Answer answer;
   sd_bus_slot* rawSlot = nullptr;
   const auto usec = std::chrono::duration_cast<std::chrono::microseconds>(limit_).count();
-  int r = sd_bus_call_async(bus_.get(), &rawSlot, message.get(), onReply, &answer,
+  int r = sd_bus_call_async(bus_.get(), &rawSlot, message.get(), onDeadlineReply, &answer,
                             static_cast<std::uint64_t>(usec));
   SdBusSlot slot(rawSlot);
   if (r < 0) return fail("the " + name_ + " bus refused the call: " + std::strerror(-r));

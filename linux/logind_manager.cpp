@@ -5,9 +5,9 @@
 namespace brimwell {
 namespace {
 
-constexpr const char* kService = "org.freedesktop.login1";
-constexpr const char* kPath = "/org/freedesktop/login1";
-constexpr const char* kInterface = "org.freedesktop.login1.Manager";
+constexpr const char* kLogindService = "org.freedesktop.login1";
+constexpr const char* kLogindPath = "/org/freedesktop/login1";
+constexpr const char* kLogindManager = "org.freedesktop.login1.Manager";
 
 }  // namespace
 
@@ -15,8 +15,8 @@ Result<std::string> logindCan(sd_bus* bus, std::string_view method) {
   const std::string name = "Can" + std::string(method);
   SdBusError error;
   sd_bus_message* raw = nullptr;
-  int result =
-      sd_bus_call_method(bus, kService, kPath, kInterface, name.c_str(), error.get(), &raw, "");
+  int result = sd_bus_call_method(bus, kLogindService, kLogindPath, kLogindManager, name.c_str(),
+                                  error.get(), &raw, "");
   SdBusMessage reply(raw);
   const char* answer = nullptr;
   if (result >= 0) result = sd_bus_message_read(reply.get(), "s", &answer);
@@ -30,8 +30,8 @@ Result<std::string> logindCan(sd_bus* bus, std::string_view method) {
 Status logindSleep(sd_bus* bus, std::string_view method) {
   const std::string name(method);
   SdBusError error;
-  const int result = sd_bus_call_method(bus, kService, kPath, kInterface, name.c_str(), error.get(),
-                                        nullptr, "b", 0);
+  const int result = sd_bus_call_method(bus, kLogindService, kLogindPath, kLogindManager,
+                                        name.c_str(), error.get(), nullptr, "b", 0);
   if (result < 0) {
     return fail("The login manager refused " + name + " (" + busFailure(error, result) + ").");
   }

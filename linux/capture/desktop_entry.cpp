@@ -4,18 +4,10 @@
 #include <cctype>
 #include <functional>
 
+#include "brimwell/core/base/white_space.h"
+
 namespace brimwell {
 namespace {
-
-std::string_view trimmed(std::string_view text) {
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) {
-    text.remove_prefix(1);
-  }
-  while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) {
-    text.remove_suffix(1);
-  }
-  return text;
-}
 
 bool equalIgnoringCase(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -75,7 +67,7 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string id, std::string_view t
   std::string exec;
   while (!text.empty()) {
     const auto end = text.find('\n');
-    const auto line = trimmed(text.substr(0, end));
+    const auto line = trimWhiteSpace(text.substr(0, end));
     text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
     if (line.empty() || line.front() == '#') continue;
     if (line.front() == '[') {
@@ -86,8 +78,8 @@ std::optional<DesktopEntry> parseDesktopEntry(std::string id, std::string_view t
     if (!inGroup) continue;
     const auto equals = line.find('=');
     if (equals == std::string_view::npos) continue;
-    const auto key = trimmed(line.substr(0, equals));
-    const auto value = unescaped(trimmed(line.substr(equals + 1)));
+    const auto key = trimWhiteSpace(line.substr(0, equals));
+    const auto value = unescaped(trimWhiteSpace(line.substr(equals + 1)));
     if (key == "Type") application = value == "Application";
     if (key == "Hidden") hidden = value == "true";
     if (key == "Name") entry.name = value;

@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 #include <system_error>
 
+#include "brimwell/core/base/white_space.h"
 #include "brimwell/core/storage/read_file.h"
 
 namespace brimwell {
@@ -95,13 +96,6 @@ Result<BrowserWindowRecord> windowOf(const Json& window) {
   return record;
 }
 
-std::string trimmed(std::string_view text) {
-  const auto first = text.find_first_not_of(" \t\r");
-  if (first == std::string_view::npos) return {};
-  const auto last = text.find_last_not_of(" \t\r");
-  return std::string(text.substr(first, last - first + 1));
-}
-
 }  // namespace
 
 Result<std::string> decodeMozLz4(std::string_view bytes, std::size_t maxDecoded) {
@@ -167,7 +161,7 @@ std::vector<std::filesystem::path> parseProfilesIni(std::string_view ini,
   while (start <= ini.size()) {
     auto end = ini.find('\n', start);
     if (end == std::string_view::npos) end = ini.size();
-    const std::string line = trimmed(ini.substr(start, end - start));
+    const std::string line(trimWhiteSpace(ini.substr(start, end - start)));
     start = end + 1;
     if (line.empty() || line[0] == ';' || line[0] == '#') continue;
     if (line.front() == '[' && line.back() == ']') {
@@ -177,8 +171,8 @@ std::vector<std::filesystem::path> parseProfilesIni(std::string_view ini,
     }
     const auto equals = line.find('=');
     if (!inProfile || equals == std::string::npos) continue;
-    const std::string key = trimmed(std::string_view(line).substr(0, equals));
-    const std::string value = trimmed(std::string_view(line).substr(equals + 1));
+    const std::string key(trimWhiteSpace(std::string_view(line).substr(0, equals)));
+    const std::string value(trimWhiteSpace(std::string_view(line).substr(equals + 1)));
     if (key == "Path") path = value;
     if (key == "IsRelative") relative = value == "1";
   }

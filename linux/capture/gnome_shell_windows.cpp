@@ -20,9 +20,7 @@ using json_fields::text;
 std::optional<Rect> frameOf(const Json& node) {
   const auto found = node.find("frame");
   if (found == node.end() || !found->is_object()) return std::nullopt;
-  const auto frame = json_fields::rect(*found);
-  if (!frame || frame->width <= 0 || frame->height <= 0) return std::nullopt;
-  return frame;
+  return json_fields::area(*found);
 }
 
 // The app's desktop-file ID without its ".desktop", as the rest of Brimwell names applications.

@@ -44,4 +44,10 @@ std::optional<Rect> rect(const Json& rect) {
   return Rect{*x, *y, *width, *height};
 }
 
+std::optional<Rect> area(const Json& rect) {
+  auto found = json_fields::rect(rect);
+  if (!found || found->width <= 0 || found->height <= 0) return std::nullopt;
+  return found;
+}
+
 }  // namespace brimwell::json_fields

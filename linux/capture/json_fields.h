@@ -28,5 +28,7 @@ std::optional<int> pid(const Json& node, const char* key = "pid");
 std::optional<double> coordinate(const Json& node, const char* key);
 // `rect`'s x, y, width and height, the sizes not negative.
 std::optional<Rect> rect(const Json& rect);
+// `rect` when it covers an area: both sizes above zero.
+std::optional<Rect> area(const Json& rect);
 
 }  // namespace brimwell::json_fields

@@ -18,17 +18,11 @@ using Json = nlohmann::json;
 constexpr std::size_t kMaxWindows = 4096;
 constexpr std::size_t kMaxText = 4096;
 
-std::string text(const Json& node, const char* key) {
+std::string shortText(const Json& node, const char* key) {
   return json_fields::text(node, key, kMaxText);
 }
 
 using json_fields::flag;
-
-std::optional<Rect> frameOf(const Json& node) {
-  const auto frame = json_fields::rect(node);
-  if (!frame || frame->width <= 0 || frame->height <= 0) return std::nullopt;
-  return frame;
-}
 
 // The name of virtual desktop `number` (counted from 1), empty when it has none or the window is
 // on every desktop.
@@ -67,15 +61,15 @@ Result<Desktop> parseKwinReport(std::string_view report) {
   for (const auto& node : *list) {
     if (!node.is_object() || !flag(node, "normal")) continue;
     DesktopWindow window;
-    window.id = text(node, "id");
+    window.id = shortText(node, "id");
     if (window.id.empty() || !seen.insert(window.id).second) continue;
     window.pid = json_fields::pid(node);
-    window.appInstance = text(node, "resourceName");
-    window.appClass = text(node, "resourceClass");
-    if (window.appClass.empty()) window.appClass = text(node, "desktopFileName");
+    window.appInstance = shortText(node, "resourceName");
+    window.appClass = shortText(node, "resourceClass");
+    if (window.appClass.empty()) window.appClass = shortText(node, "desktopFileName");
     if (window.appInstance.empty()) window.appInstance = window.appClass;
-    window.title = text(node, "caption");
-    window.frame = frameOf(node);
+    window.title = shortText(node, "caption");
+    window.frame = json_fields::area(node);
     window.hidden = flag(node, "minimized");
     window.fullScreen = flag(node, "fullScreen");
     window.workspace = workspaceOf(node, names);
@@ -88,7 +82,7 @@ Result<Desktop> parseKwinReport(std::string_view report) {
   });
   Desktop desktop;
   for (auto& entry : stacked) desktop.windows.push_back(std::move(entry.window));
-  const std::string active = text(root, "active");
+  const std::string active = shortText(root, "active");
   if (seen.count(active) != 0) desktop.active = active;
   return desktop;
 }

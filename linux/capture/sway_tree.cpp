@@ -23,7 +23,7 @@ std::optional<Rect> rectOf(const Json& node, const char* key) {
 
 // The window's frame with its title bar: sway gives the client's container and, apart, the
 // decoration above it.
-std::optional<Rect> frameOf(const Json& node) {
+std::optional<Rect> frameWithTitleBar(const Json& node) {
   auto frame = rectOf(node, "rect");
   if (!frame) return std::nullopt;
   if (const auto decoration = rectOf(node, "deco_rect"); decoration && decoration->height > 0) {
@@ -88,7 +88,7 @@ SwayWindow windowOf(const Json& node, const std::string& workspace) {
     w.appInstance = w.appClass = text(node, "app_id");
   }
   w.title = text(node, "name");
-  w.frame = frameOf(node);
+  w.frame = frameWithTitleBar(node);
   const auto fullScreen = integer(node, "fullscreen_mode");
   w.fullScreen = fullScreen && *fullScreen != 0;
   w.hidden = workspace == kSwayScratchpad;

@@ -22,14 +22,14 @@ const wl_registry_listener kRegistryListener = {
     },
     [](void*, wl_registry*, std::uint32_t) {}};
 
-int millisecondsLeft(WaylandClient::Deadline deadline) {
+}  // namespace
+
+int WaylandClient::millisecondsLeft(Deadline deadline) {
   const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                         deadline - std::chrono::steady_clock::now())
                         .count();
   return left > 0 ? static_cast<int>(std::min<long long>(left, 60'000)) : 0;
 }
-
-}  // namespace
 
 WaylandClient::Deadline WaylandClient::after(double seconds) {
   return std::chrono::steady_clock::now() +

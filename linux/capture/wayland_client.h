@@ -46,6 +46,8 @@ class WaylandClient {
   Status roundtrip(Deadline deadline) { return dispatchUntil({}, deadline); }
 
   static Deadline after(double seconds);
+  // The milliseconds until `deadline`, 0 once it passed, at most a minute: a poll's timeout.
+  static int millisecondsLeft(Deadline deadline);
 
   // The registry's announcement of a global (public only for the listener).
   static void globalFor(void* data, wl_registry* registry, std::uint32_t name,

@@ -85,13 +85,6 @@ const zwlr_data_control_device_v1_listener kDeviceListener = {
     .primary_selection = [](void*, zwlr_data_control_device_v1*, zwlr_data_control_offer_v1*) {},
 };
 
-int millisecondsLeft(Deadline deadline) {
-  const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                        deadline - std::chrono::steady_clock::now())
-                        .count();
-  return left > 0 ? static_cast<int>(std::min<long long>(left, 60'000)) : 0;
-}
-
 enum class ReadEnd { complete, tooLarge, timedOut, failed };
 
 // Reads `fd` to its end, at most `limit` bytes, before `deadline`.
@@ -99,7 +92,7 @@ ReadEnd readAll(int fd, std::int64_t limit, Deadline deadline, ClipboardRecord::
   char chunk[65536];
   for (;;) {
     pollfd p{fd, POLLIN, 0};
-    const int wait = millisecondsLeft(deadline);
+    const int wait = WaylandClient::millisecondsLeft(deadline);
     const int ready = wait > 0 ? ::poll(&p, 1, wait) : 0;
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) return ReadEnd::timedOut;
@@ -198,7 +191,7 @@ void writeAll(int fd, const ClipboardRecord::Bytes& bytes) {
   std::size_t sent = 0;
   while (sent < bytes.size()) {
     pollfd p{fd, POLLOUT, 0};
-    const int wait = millisecondsLeft(deadline);
+    const int wait = WaylandClient::millisecondsLeft(deadline);
     const int ready = wait > 0 ? ::poll(&p, 1, wait) : 0;
     if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0) return;

@@ -36,12 +36,6 @@ std::string clause(std::string sentence) {
   return sentence;
 }
 
-std::string appName(const AppRecord& app) {
-  if (!app.name.empty()) return app.name;
-  if (app.bundleID) return *app.bundleID;
-  return std::filesystem::path(app.path).filename().string();
-}
-
 bool isDirectory(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_directory(path, error);

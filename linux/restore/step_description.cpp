@@ -1,5 +1,6 @@
 #include "linux/restore/step_description.h"
 
+#include <filesystem>
 #include <type_traits>
 
 namespace brimwell {
@@ -9,13 +10,13 @@ std::string count(std::size_t n, const std::string& one, const std::string& many
   return n == 1 ? "1 " + one : std::to_string(n) + " " + many;
 }
 
+}  // namespace
+
 std::string appName(const AppRecord& app) {
   if (!app.name.empty()) return app.name;
   if (app.bundleID) return *app.bundleID;
-  return app.path;
+  return std::filesystem::path(app.path).filename().string();
 }
-
-}  // namespace
 
 std::string describeStep(const RestoreStep& step) {
   return std::visit(

@@ -10,4 +10,7 @@ namespace brimwell {
 
 std::string describeStep(const RestoreStep& step);
 
+// The name the user knows `app` by: its name, else its desktop-file ID, else its program's file.
+std::string appName(const AppRecord& app);
+
 }  // namespace brimwell

@@ -280,7 +280,7 @@ TEST(ChromiumSession, FindsTheSessionFileWrittenLast) {
   EXPECT_EQ(newestSessionFile(profile.path()), profile / "Sessions/Session_13300000000000000");
 }
 
-class FakeProcesses final : public ProcessTable {
+class FakeBrowserProcesses final : public ProcessTable {
  public:
   struct Process {
     int parent;
@@ -288,7 +288,7 @@ class FakeProcesses final : public ProcessTable {
     std::string executable;
     std::vector<std::string> open;
   };
-  explicit FakeProcesses(std::map<int, Process> table) : table_(std::move(table)) {}
+  explicit FakeBrowserProcesses(std::map<int, Process> table) : table_(std::move(table)) {}
   std::vector<ProcessEntry> processes() override {
     std::vector<ProcessEntry> entries;
     for (const auto& [pid, p] : table_) {
@@ -353,7 +353,7 @@ TEST(ChromiumSessionSource, ReportsEachBrowserByWhatItsFilesAndProcessesSay) {
     std::filesystem::create_directories(elsewhere / "Default/Sessions");
     const auto held = elsewhere / "Default/Sessions/Session_7";
     testing::writeFile(held, c.held == Held::damaged ? "SNSS\2\0\0\0" : good);
-    std::map<int, FakeProcesses::Process> table = {
+    std::map<int, FakeBrowserProcesses::Process> table = {
         {10, {1, kUser, "/usr/bin/bash", {}}},
         {20, {1, kUser + 1, "/usr/lib/chromium/chromium", {held.string()}}},
     };
@@ -365,7 +365,8 @@ TEST(ChromiumSessionSource, ReportsEachBrowserByWhatItsFilesAndProcessesSay) {
       table[31] = {30, kUser, "/usr/lib/chromium/chromium", {}};
       table[32] = {31, kUser, "/usr/lib/chromium/chromium", {held.string()}};
     }
-    ChromiumSessionSource source(config.path(), std::make_unique<FakeProcesses>(table), kUser);
+    ChromiumSessionSource source(config.path(), std::make_unique<FakeBrowserProcesses>(table),
+                                 kUser);
     EXPECT_EQ(source.browsers(), c.expected) << c.name;
   }
 }

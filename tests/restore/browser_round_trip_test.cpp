@@ -85,7 +85,7 @@ std::string show(const Tabs& tabs) {
   return text.empty() ? "no windows" : text;
 }
 
-Snapshot captureNow() {
+Snapshot captureBrowsers() {
   asio::io_context context;
   ManualClock clock(context, std::chrono::system_clock::now());
   testing::FixedMachine machine;
@@ -147,7 +147,7 @@ void roundTrip(const Browser& browser, const std::function<Result<pid_t>(XSessio
   Snapshot recorded;
   const bool seen = XSession::waitUntil(
       [&] {
-        recorded = captureNow();
+        recorded = captureBrowsers();
         return urlsOf(recorded.browsers, browser.kind) == expected;
       },
       25);
@@ -160,7 +160,7 @@ void roundTrip(const Browser& browser, const std::function<Result<pid_t>(XSessio
   x.end(first);
   ASSERT_TRUE(XSession::waitUntil(
       [&] {
-        for (const auto& record : captureNow().browsers) {
+        for (const auto& record : captureBrowsers().browsers) {
           if (record.browser == browser.kind) return record.status == CaptureStatus::notRunning;
         }
         return false;
@@ -192,7 +192,7 @@ void roundTrip(const Browser& browser, const std::function<Result<pid_t>(XSessio
   Tabs restored;
   const bool back = XSession::waitUntil(
       [&] {
-        restored = urlsOf(captureNow().browsers, browser.kind);
+        restored = urlsOf(captureBrowsers().browsers, browser.kind);
         return restored == expected;
       },
       25);

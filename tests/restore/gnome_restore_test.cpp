@@ -26,12 +26,12 @@ using testing::appWithWindow;
 using testing::captureNow;
 using testing::GnomeSession;
 
-std::map<std::string, DesktopWindow> windowsByTitle() {
+std::map<std::string, DesktopWindow> gnomeWindows() {
   return testing::windowsByTitle(GnomeWindowSource());
 }
 
-bool showsTitles(const std::vector<std::string>& titles) {
-  const auto now = windowsByTitle();
+bool gnomeShows(const std::vector<std::string>& titles) {
+  const auto now = gnomeWindows();
   return std::all_of(titles.begin(), titles.end(), [&](const auto& t) {
     return now.contains(t) && now.at(t).frame && now.at(t).frame->width > 0;
   });
@@ -53,7 +53,7 @@ TEST(GnomeDesktop, WindowsAndTheClipboardAreCapturedAndComeBack) {
     return pids;
   };
   auto foots = open();
-  ASSERT_TRUE(GnomeSession::waitUntil([&] { return showsTitles(titles); }, 10))
+  ASSERT_TRUE(GnomeSession::waitUntil([&] { return gnomeShows(titles); }, 10))
       << "foot (package foot) showed no windows";
 
   // "three" full screen in front, "one" at a known frame behind it, "two" minimised.
@@ -61,7 +61,7 @@ TEST(GnomeDesktop, WindowsAndTheClipboardAreCapturedAndComeBack) {
       {"one", {60, 80, 500, 300}}, {"two", {620, 100, 420, 260}}, {"three", {200, 320, 480, 280}}};
   GnomeWindowControl control;
   GnomeShell shell;
-  auto now = windowsByTitle();
+  auto now = gnomeWindows();
   for (const auto& [title, frame] : frames) ASSERT_TRUE(control.place(now[title].id, frame));
   ASSERT_TRUE(shell.activate(now["two"].id));
   ASSERT_TRUE(control.setState(now["two"].id, true, false));
@@ -111,12 +111,12 @@ TEST(GnomeDesktop, WindowsAndTheClipboardAreCapturedAndComeBack) {
 
   // The session empties: the windows go and something else takes the clipboard.
   for (const pid_t pid : foots) gnome.end(pid);
-  ASSERT_TRUE(GnomeSession::waitUntil([&] { return windowsByTitle().empty(); }, 5));
+  ASSERT_TRUE(GnomeSession::waitUntil([&] { return gnomeWindows().empty(); }, 5));
   ASSERT_TRUE(shell.setClipboard("text/plain", bytesOf("something else")));
 
   // The applications come back (as a launch would bring them), and the restore places them.
   foots = open();
-  ASSERT_TRUE(GnomeSession::waitUntil([&] { return showsTitles(titles); }, 10));
+  ASSERT_TRUE(GnomeSession::waitUntil([&] { return gnomeShows(titles); }, 10));
   auto executor =
       testing::sessionExecutor({.clipboardServer = {BRIMWELL_TOOL_PATH, "serve-clipboard"}});
   RestorePlan plan{"id", {}, {}};
@@ -129,7 +129,7 @@ TEST(GnomeDesktop, WindowsAndTheClipboardAreCapturedAndComeBack) {
       const auto* failed = result.outcome.as<RestoreStepOutcome::Failed>();
       EXPECT_EQ(result.outcome, RestoreStepOutcome::done()) << (failed ? failed->reason : "");
     }
-    now = windowsByTitle();
+    now = gnomeWindows();
     EXPECT_EQ(now.size(), 3u) << "the restore opened or closed windows";
     EXPECT_EQ(now["one"].frame, frames.at("one"));
     EXPECT_FALSE(now["one"].hidden);

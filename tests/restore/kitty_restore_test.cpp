@@ -23,7 +23,7 @@ namespace {
 
 using testing::XSession;
 
-Snapshot captureNow() { return testing::captureNow(false); }
+Snapshot captureWithoutClipboard() { return testing::captureNow(false); }
 
 std::multiset<std::string> kittyDirectories(const Snapshot& snapshot) {
   std::multiset<std::string> found;
@@ -106,7 +106,7 @@ TEST(KittyRestore, WindowsComeBackInTheirShellsDirectories) {
   Snapshot recorded;
   ASSERT_TRUE(XSession::waitUntil(
       [&] {
-        recorded = captureNow();
+        recorded = captureWithoutClipboard();
         return kittyDirectories(recorded) == std::multiset<std::string>{alpha, beta};
       },
       10))
@@ -132,7 +132,7 @@ TEST(KittyRestore, WindowsComeBackInTheirShellsDirectories) {
   Snapshot back;
   EXPECT_TRUE(XSession::waitUntil(
       [&] {
-        back = captureNow();
+        back = captureWithoutClipboard();
         return kittyDirectories(back) == std::multiset<std::string>{alpha, beta};
       },
       15))
@@ -177,7 +177,7 @@ TEST(KittyRestore, TabsKittyNamesComeBackAsTabsOfTheirWindow) {
   Snapshot recorded;
   ASSERT_TRUE(XSession::waitUntil(
       [&] {
-        recorded = captureNow();
+        recorded = captureWithoutClipboard();
         return kittyTabs(recorded) == expected;
       },
       20))
@@ -193,7 +193,7 @@ TEST(KittyRestore, TabsKittyNamesComeBackAsTabsOfTheirWindow) {
   Snapshot back;
   EXPECT_TRUE(XSession::waitUntil(
       [&] {
-        back = captureNow();
+        back = captureWithoutClipboard();
         return kittyTabs(back) == expected && kittyWindows(x.display()).size() == 2;
       },
       20))

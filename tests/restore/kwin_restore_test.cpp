@@ -30,12 +30,12 @@ using testing::captureNow;
 using testing::KwinSession;
 using testing::seen;
 
-std::map<std::string, DesktopWindow> windowsByTitle() {
+std::map<std::string, DesktopWindow> kwinWindows() {
   return testing::windowsByTitle(KwinWindowSource());
 }
 
-bool showsTitles(const std::vector<std::string>& titles) {
-  return testing::showsTitles(windowsByTitle(), titles);
+bool kwinShows(const std::vector<std::string>& titles) {
+  return testing::showsTitles(kwinWindows(), titles);
 }
 
 std::vector<std::string> kitty(const std::string& title) {
@@ -62,7 +62,7 @@ TEST(KwinDesktop, WindowsAndAClipboardOfTwoTypesAreCapturedAndComeBack) {
   std::map<std::string, DesktopWindow> now;
   ASSERT_TRUE(KwinSession::waitUntil(
       [&] {
-        now = windowsByTitle();
+        now = kwinWindows();
         return testing::showsTitles(now, titles);
       },
       15))
@@ -130,18 +130,18 @@ TEST(KwinDesktop, WindowsAndAClipboardOfTwoTypesAreCapturedAndComeBack) {
   // The session empties: the windows and the clipboard's owner go.
   kwin.end(copier);
   for (const pid_t pid : kitties) kwin.end(pid);
-  ASSERT_TRUE(KwinSession::waitUntil([&] { return windowsByTitle().empty(); }, 5));
+  ASSERT_TRUE(KwinSession::waitUntil([&] { return kwinWindows().empty(); }, 5));
 
   // The applications come back (as a launch would bring them), and the restore places them.
   kitties = open();
-  ASSERT_TRUE(KwinSession::waitUntil([&] { return showsTitles(titles); }, 15));
+  ASSERT_TRUE(KwinSession::waitUntil([&] { return kwinShows(titles); }, 15));
   auto executor =
       testing::sessionExecutor({.clipboardServer = {BRIMWELL_TOOL_PATH, "serve-clipboard"}});
   RestorePlan plan{"id", {}, {}};
   for (const AppRecord* app : apps) plan.steps.push_back(RestoreStep::placeWindows(*app));
   plan.steps.push_back(RestoreStep::restoreClipboard(*recorded.clipboard));
   const auto restored = [&] {
-    now = windowsByTitle();
+    now = kwinWindows();
     return now.size() == 3 && now["one"].frame == frames.at("one") && !now["one"].hidden &&
            now["two"].hidden && now["two"].frame == frames.at("two") && now["three"].fullScreen &&
            now["three"].frame == kFullScreen;

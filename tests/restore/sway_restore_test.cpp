@@ -29,12 +29,12 @@ using testing::captureNow;
 using testing::seen;
 using testing::SwaySession;
 
-std::map<std::string, DesktopWindow> windowsByTitle() {
+std::map<std::string, DesktopWindow> swayWindows() {
   return testing::windowsByTitle(SwayWindowSource());
 }
 
-bool showsTitles(const std::vector<std::string>& titles) {
-  return testing::showsTitles(windowsByTitle(), titles);
+bool swayShows(const std::vector<std::string>& titles) {
+  return testing::showsTitles(swayWindows(), titles);
 }
 
 constexpr const char* kFloatingFoot = "for_window [app_id=\"foot\"] floating enable";
@@ -53,7 +53,7 @@ TEST(SwayDesktop, WindowsAndAClipboardOfSeveralTypesAreCapturedAndComeBack) {
     return pids;
   };
   auto foots = open();
-  ASSERT_TRUE(SwaySession::waitUntil([&] { return showsTitles(titles); }, 10))
+  ASSERT_TRUE(SwaySession::waitUntil([&] { return swayShows(titles); }, 10))
       << "foot (package foot) showed no windows";
 
   // One full screen in front, one at a known frame behind it, one minimised. (sway leaves full
@@ -61,7 +61,7 @@ TEST(SwayDesktop, WindowsAndAClipboardOfSeveralTypesAreCapturedAndComeBack) {
   const std::map<std::string, Rect> frames = {
       {"one", {60, 40, 500, 300}}, {"two", {620, 80, 420, 260}}, {"three", {200, 300, 480, 280}}};
   SwayWindowControl control;
-  auto now = windowsByTitle();
+  auto now = swayWindows();
   for (const auto& [title, frame] : frames) ASSERT_TRUE(control.place(now[title].id, frame));
   ASSERT_TRUE(control.setState(now["two"].id, true, false));
   ASSERT_TRUE(SwayIpc().run(now["one"].id, "focus"));
@@ -112,12 +112,12 @@ TEST(SwayDesktop, WindowsAndAClipboardOfSeveralTypesAreCapturedAndComeBack) {
   // The session empties: the windows and the clipboard's owner go.
   sway.end(copier);
   for (const pid_t pid : foots) sway.end(pid);
-  ASSERT_TRUE(SwaySession::waitUntil([&] { return windowsByTitle().empty(); }, 5));
+  ASSERT_TRUE(SwaySession::waitUntil([&] { return swayWindows().empty(); }, 5));
   ASSERT_NE(runChild({"wl-paste", "--no-newline"}, 5)->exitStatus, 0) << "the clipboard stayed";
 
   // The applications come back (as a launch would bring them), and the restore places them.
   foots = open();
-  ASSERT_TRUE(SwaySession::waitUntil([&] { return showsTitles(titles); }, 10));
+  ASSERT_TRUE(SwaySession::waitUntil([&] { return swayShows(titles); }, 10));
   auto executor =
       testing::sessionExecutor({.clipboardServer = {BRIMWELL_TOOL_PATH, "serve-clipboard"}});
   RestorePlan plan{"id", {}, {}};
@@ -130,7 +130,7 @@ TEST(SwayDesktop, WindowsAndAClipboardOfSeveralTypesAreCapturedAndComeBack) {
       const auto* failed = result.outcome.as<RestoreStepOutcome::Failed>();
       EXPECT_EQ(result.outcome, RestoreStepOutcome::done()) << (failed ? failed->reason : "");
     }
-    now = windowsByTitle();
+    now = swayWindows();
     EXPECT_EQ(now.size(), 3u) << "the restore opened or closed windows";
     EXPECT_EQ(now["one"].frame, frames.at("one"));
     EXPECT_FALSE(now["one"].hidden);
@@ -163,9 +163,9 @@ TEST(SwayDesktop, AnXWaylandWindowIsRecordedOnce) {
   testing::enterSession(sway.environment(), environment, home);
   // sway starts the client itself, with the DISPLAY of its XWayland.
   ASSERT_TRUE(i3Request(sway.swaySocket(), I3Message::runCommand, "exec xterm -T xw", 5));
-  ASSERT_TRUE(SwaySession::waitUntil([&] { return showsTitles({"xw"}); }, 15))
+  ASSERT_TRUE(SwaySession::waitUntil([&] { return swayShows({"xw"}); }, 15))
       << "xterm showed no window through XWayland (packages xwayland, xterm)";
-  EXPECT_EQ(windowsByTitle()["xw"].appClass, "XTerm");
+  EXPECT_EQ(swayWindows()["xw"].appClass, "XTerm");
   const Snapshot recorded = captureNow();
   int seen = 0;
   for (const auto& app : recorded.apps) {

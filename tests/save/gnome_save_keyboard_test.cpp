@@ -17,11 +17,6 @@ namespace {
 using testing::GnomeSession;
 using testing::TempDir;
 
-std::string readAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // A foot whose terminal reads raw bytes (no flow control, so Ctrl+S arrives as 0x13) and writes
 // the first one it gets to NAME.got, after marking NAME.ready.
 pid_t rawFoot(GnomeSession& gnome, const TempDir& dir, const std::string& name) {
@@ -64,9 +59,10 @@ TEST(GnomeSaveKeyboard, PressesCtrlSInTheWindowItBroughtToTheFront) {
   ASSERT_TRUE(keyboard.activate(ours->id));
   EXPECT_EQ(keyboard.activeWindow(), ours->id);
   ASSERT_TRUE(keyboard.pressControlS());
-  EXPECT_TRUE(GnomeSession::waitUntil([&] { return readAll(dir / "writer.got") == "\x13"; }, 5))
+  EXPECT_TRUE(
+      GnomeSession::waitUntil([&] { return testing::readFile(dir / "writer.got") == "\x13"; }, 5))
       << "the writer's foot didn't get Ctrl+S";
-  EXPECT_EQ(readAll(dir / "other.got"), "");
+  EXPECT_EQ(testing::readFile(dir / "other.got"), "");
   const auto gone = keyboard.activate("4242");
   ASSERT_FALSE(gone);
   EXPECT_EQ(gone.error().message(),

@@ -16,11 +16,6 @@ namespace {
 using testing::KwinSession;
 using testing::TempDir;
 
-std::string readAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 std::vector<std::string> inKitty(const std::string& title, std::vector<std::string> command) {
   std::vector<std::string> argv = {"kitty", "-o", "linux_display_server=wayland", "-T", title};
   argv.insert(argv.end(), command.begin(), command.end());
@@ -83,9 +78,10 @@ TEST(KwinSaveKeyboard, PressesCtrlSInTheActiveWindowThroughKwinsFakeInput) {
   ASSERT_TRUE(keyboard.activate(*writerWindow));
   const auto pressed = keyboard.pressControlS();
   ASSERT_TRUE(pressed) << pressed.error().message();
-  EXPECT_TRUE(KwinSession::waitUntil([&] { return readAll(notes) == "typed before\n"; }, 5))
-      << "the editor didn't save on Ctrl+S: " << readAll(notes);
-  EXPECT_EQ(readAll(other + ".got"), "") << "Ctrl+S reached a window behind";
+  EXPECT_TRUE(
+      KwinSession::waitUntil([&] { return testing::readFile(notes) == "typed before\n"; }, 5))
+      << "the editor didn't save on Ctrl+S: " << testing::readFile(notes);
+  EXPECT_EQ(testing::readFile(other + ".got"), "") << "Ctrl+S reached a window behind";
 }
 
 // Without the grant KWin offers a client neither its fake input nor the virtual keyboard.

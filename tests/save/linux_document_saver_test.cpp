@@ -17,12 +17,15 @@
 
 #include "linux/save/emacs_save.h"
 #include "tests/save/fixed_catalog.h"
+#include "tests/save/silent_socket.h"
 #include "tests/support/temp_dir.h"
 
 extern char** environ;
 
 namespace brimwell {
 namespace {
+
+using testing::SilentSocket;
 
 using testing::FixedCatalog;
 
@@ -205,24 +208,6 @@ TEST(LinuxDocumentSaver, EmacsSavesFileBuffersInPlaceAndRescuesTheOthers) {
   EXPECT_TRUE(saver.saveNow(rescue, {}, {"emacs"}).results.empty());
   EXPECT_FALSE(std::filesystem::exists(rescue / "Emacs - scratch (3).txt"));
 }
-
-// A Unix socket that takes connections and never answers: a hung Emacs server.
-class SilentSocket {
- public:
-  explicit SilentSocket(const std::string& path) {
-    fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{.sun_family = AF_UNIX};
-    path.copy(address.sun_path, sizeof address.sun_path - 1);
-    ok_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-          ::listen(fd_, 8) == 0;
-  }
-  ~SilentSocket() { ::close(fd_); }
-  bool ok() const { return ok_; }
-
- private:
-  int fd_ = -1;
-  bool ok_ = false;
-};
 
 TEST(LinuxDocumentSaver, AHungApplicationCostsOnlyItsOwnResult) {
   TempDir dir;

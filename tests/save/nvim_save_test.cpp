@@ -14,10 +14,13 @@
 #include "tests/save/fixed_catalog.h"
 #include "tests/save/fixed_nvim_servers.h"
 #include "tests/save/nvim_process.h"
+#include "tests/save/silent_socket.h"
 #include "tests/support/temp_dir.h"
 
 namespace brimwell {
 namespace {
+
+using testing::SilentSocket;
 
 using testing::NvimProcess;
 using testing::TempDir;
@@ -94,24 +97,6 @@ class NoDisplay final : public SaveKeyboard {
   std::optional<WindowId> activeWindow() override { return std::nullopt; }
   Status activate(const WindowId&) override { return {}; }
   Status pressControlS() override { return {}; }
-};
-
-// A Unix socket that takes connections and never answers: a hung Neovim.
-class SilentSocket {
- public:
-  explicit SilentSocket(const std::string& path) {
-    fd_ = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
-    path.copy(address.sun_path, sizeof address.sun_path - 1);
-    ok_ = ::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-          ::listen(fd_, 8) == 0;
-  }
-  ~SilentSocket() { ::close(fd_); }
-  bool ok() const { return ok_; }
-
- private:
-  int fd_ = -1;
-  bool ok_ = false;
 };
 
 LinuxDocumentSaver saverFor(std::vector<std::string> sockets, double neovimBudget = 15) {

@@ -20,11 +20,6 @@ namespace {
 using testing::SwaySession;
 using testing::TempDir;
 
-std::string readAll(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 // A foot whose terminal reads raw bytes (no flow control, so Ctrl+S arrives as 0x13) and writes
 // the first one it gets to NAME.got, after marking NAME.ready.
 pid_t rawFoot(SwaySession& sway, const TempDir& dir, const std::string& name,
@@ -84,9 +79,10 @@ TEST(SwaySaveKeyboard, PressesCtrlSInTheListedApplicationsWindowsOnly) {
                                   .detail = "Pressed Ctrl+S in 1 of its 1 windows."}));
   EXPECT_EQ(ours[1].bundleID, "org.example.other");
   EXPECT_EQ(ours[1].outcome, SaverOutcome::notSupported);
-  EXPECT_TRUE(SwaySession::waitUntil([&] { return readAll(dir / "writer.got") == "\x13"; }, 5))
+  EXPECT_TRUE(
+      SwaySession::waitUntil([&] { return testing::readFile(dir / "writer.got") == "\x13"; }, 5))
       << "the writer's foot didn't get Ctrl+S";
-  EXPECT_EQ(readAll(dir / "other.got"), "");
+  EXPECT_EQ(testing::readFile(dir / "other.got"), "");
   EXPECT_EQ(probe.activeWindow(), other) << "the window in front before wasn't put back";
 }
 
@@ -119,7 +115,7 @@ TEST(SwaySaveKeyboard, CtrlSSavesTheChangeInNano) {
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
   constexpr std::uint32_t kH = 35, kI = 23;
   ASSERT_TRUE(pressKeysOnWayland(sway.waylandDisplay(), {{kH}, {kI}}, 2));
-  EXPECT_EQ(readAll(notes), "first line\n") << "nano saved before Ctrl+S";
+  EXPECT_EQ(testing::readFile(notes), "first line\n") << "nano saved before Ctrl+S";
 
   const std::string display = sway.waylandDisplay();
   auto saver = testing::keyboardSaver(
@@ -134,8 +130,9 @@ TEST(SwaySaveKeyboard, CtrlSSavesTheChangeInNano) {
                    [](const auto& r) { return r.bundleID == "org.example.notes"; });
   ASSERT_NE(pressed, output.results.end());
   EXPECT_EQ(pressed->outcome, SaverOutcome::pressedCommandS);
-  EXPECT_TRUE(SwaySession::waitUntil([&] { return readAll(notes) == "hifirst line\n"; }, 5))
-      << "nano's file holds: " << readAll(notes);
+  EXPECT_TRUE(
+      SwaySession::waitUntil([&] { return testing::readFile(notes) == "hifirst line\n"; }, 5))
+      << "nano's file holds: " << testing::readFile(notes);
 }
 
 }  // namespace

@@ -7,8 +7,7 @@
 namespace brimwell {
 namespace {
 
-constexpr auto ac = PowerSource::ac;
-constexpr auto battery = PowerSource::battery;
+using enum PowerSource;
 
 struct Step {
   PowerSource reported;

@@ -5,8 +5,7 @@
 namespace brimwell {
 namespace {
 
-constexpr auto ac = PowerSource::ac;
-constexpr auto battery = PowerSource::battery;
+using enum PowerSource;
 
 TEST(FakeBatterySpecTest, ParseFollowsTheExampleTable) {
   const struct {

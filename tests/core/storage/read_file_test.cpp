@@ -33,7 +33,7 @@ TEST(ReadFileTest, ReadsOnlyRegularFilesUpToTheLimit) {
       {dir / "missing", ENOENT, false, "No such file or directory"},
   };
   for (const auto& c : cases) {
-    const auto whole = readFile(c.path, 1000);
+    const auto whole = brimwell::readFile(c.path, 1000);
     const auto head = readFileHead(c.path, 1000);
     ASSERT_EQ(whole.has_value(), c.code == 0) << c.path;
     ASSERT_EQ(head.has_value(), c.code == 0 || c.headCut) << c.path;
