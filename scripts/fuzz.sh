@@ -23,10 +23,11 @@ if [ ${#missing[@]} -gt 0 ]; then
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
 
-# Without precompiled headers, so that a file which forgets to include what it uses fails here.
+# Without precompiled headers or batches, so that a file which forgets to include what it uses
+# fails here.
 cmake -S . -B build-fuzz -DCMAKE_CXX_COMPILER=clang++-14 -DBRIMWELL_FUZZ=ON \
   -DBRIMWELL_BUILD_TESTS=OFF -DBRIMWELL_BUILD_BENCH=OFF -DBRIMWELL_PRECOMPILE_HEADERS=OFF \
-  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  -DBRIMWELL_UNITY_BUILD=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-fuzz --target brimwell_fuzz -j2
 
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
