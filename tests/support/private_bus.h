@@ -6,6 +6,8 @@
 
 #include <signal.h>
 #include <spawn.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <systemd/sd-bus.h>
 #include <unistd.h>
@@ -39,7 +41,9 @@ class PrivateBus {
                           << "<allow user=\"*\"/><allow own=\"*\"/><allow send_destination=\"*\"/>"
                           << "<allow receive_sender=\"*\"/></policy></busconfig>\n";
     daemon_ = spawn({"dbus-daemon", "--nofork", "--nopidfile", "--config-file=" + config.string()});
-    if (!waitFor([&] { return std::filesystem::exists(socket); })) {
+    // The socket's file appears when the daemon binds it, a moment before it listens: the bus is
+    // up once a connection is taken.
+    if (!waitFor([&] { return accepts(socket); })) {
       throw std::runtime_error("dbus-daemon did not start; install the dbus package.");
     }
     for (const char* name : {"DBUS_SYSTEM_BUS_ADDRESS", "DBUS_SESSION_BUS_ADDRESS"}) {
@@ -110,6 +114,15 @@ class PrivateBus {
   }
 
  private:
+  static bool accepts(const std::string& socket) {
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{.sun_family = AF_UNIX, .sun_path = {}};
+    socket.copy(address.sun_path, sizeof address.sun_path - 1);
+    const bool taken = ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    ::close(fd);
+    return taken;
+  }
+
   static bool waitFor(const auto& condition) {
     for (int attempt = 0; attempt < 400; ++attempt) {
       if (condition()) return true;
