@@ -9,7 +9,7 @@ packages=(
   libsystemd-dev dbus python3-dbusmock libxml2-utils polkitd systemd
   liblz4-dev libxcb-xtest0-dev libxcb-ewmh-dev emacs-nox xvfb openbox xterm
   libxcb1-dev libxcb-icccm4-dev xclip tmux xdotool
-  x11-utils neovim kitty chromium firefox-esr
+  x11-utils neovim vim-gtk3 kitty chromium firefox-esr
   sway foot xwayland wl-clipboard nano libwayland-dev libwayland-bin libxkbcommon-dev
   debhelper dpkg-dev lintian debootstrap desktop-file-utils
   kwin-wayland

@@ -448,9 +448,14 @@ DoctorRow appRow(const KnownApp& app, const ApplicationFacts& apps) {
                 "server sockets.");
   }
   if (name == "Vim") {
-    return failure(name, "Brimwell can't ask Vim to save its buffers.",
-                   "Use Neovim, which Brimwell asks to save, or rely on Vim's swap files "
-                   "(vim -r) for what wasn't saved.");
+    if (!apps.vimClientServer) {
+      return failure(name, "This Vim is built without +clientserver, so it can't be asked to save.",
+                     "Install a Vim built with it (vim-gtk3), or rely on Vim's swap files "
+                     "(vim -r) for what wasn't saved.");
+    }
+    return pass(name,
+                "It saves its buffers, or rescues those it can't save, when asked through its "
+                "client-server (gvim, or vim --servername, on an X display).");
   }
   return pass(name, "It keeps its unsaved work by itself.");
 }
@@ -476,7 +481,7 @@ std::vector<DoctorRow> applicationRows(const ApplicationFacts& apps) {
                            "found.",
                            "Brimwell reads the sessions of Firefox and the Chromium family, tmux "
                            "and the common terminals, and folder windows, and saves through "
-                           "Emacs's and Neovim's servers."));
+                           "Emacs's, Neovim's and Vim's servers."));
   }
   return rows;
 }

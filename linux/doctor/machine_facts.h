@@ -53,6 +53,7 @@ struct ApplicationFacts {
   std::vector<std::string> desktopIDs;  // the installed desktop entries' IDs
   bool tmuxInstalled = false;
   bool emacsclientInstalled = false;
+  bool vimClientServer = false;  // the vim on PATH says +clientserver, so it can be asked to save
   // The browsers whose profiles are set up: Firefox with a profiles.ini, a Chromium-family
   // browser with its user-data folder.
   std::map<BrowserKind, BrowserSessionFacts> browserSessions;

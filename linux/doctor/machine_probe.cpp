@@ -9,6 +9,7 @@
 
 #include "brimwell/core/base/date.h"
 #include "linux/backlight.h"
+#include "linux/capture/child_command.h"
 #include "linux/capture/chromium_family.h"
 #include "linux/capture/chromium_session_source.h"
 #include "linux/capture/chromium_sessions.h"
@@ -160,25 +161,33 @@ void probeNotifications(DeadlineBus& session, MachineFacts& facts) {
   facts.notificationServer.value = std::string(name) + " " + version;
 }
 
-bool onPath(const std::string& path, const std::string& program) {
+std::optional<std::filesystem::path> onPath(const std::string& path, const std::string& program) {
   std::istringstream dirs(path);
   for (std::string dir; std::getline(dirs, dir, ':');) {
     if (dir.empty()) continue;
     const auto file = std::filesystem::path(dir) / program;
     std::error_code error;
     if (std::filesystem::is_regular_file(file, error) && ::access(file.c_str(), X_OK) == 0) {
-      return true;
+      return file;
     }
   }
-  return false;
+  return std::nullopt;
+}
+
+// Whether `vim --version` lists the client-server among the features it was built with.
+bool hasClientServer(const std::filesystem::path& vim) {
+  const auto version = runChild({vim.string(), "--version"}, 2, 64 * 1024);
+  return version && version->exitStatus == 0 &&
+         version->out.find("+clientserver") != std::string::npos;
 }
 
 void probeApplications(const ProbeOptions& options, MachineFacts& facts) {
   auto& apps = facts.applications;
   FileDesktopCatalog catalog(options.applicationDirs);
   for (const auto& entry : catalog.entries()) apps.desktopIDs.push_back(entry.id);
-  apps.tmuxInstalled = onPath(options.path, "tmux");
-  apps.emacsclientInstalled = onPath(options.path, "emacsclient");
+  apps.tmuxInstalled = onPath(options.path, "tmux").has_value();
+  apps.emacsclientInstalled = onPath(options.path, "emacsclient").has_value();
+  if (const auto vim = onPath(options.path, "vim")) apps.vimClientServer = hasClientServer(*vim);
   if (options.home) {
     if (const auto profiles = firefoxProfiles(*options.home)) {
       auto& firefox = apps.browserSessions[BrowserKind::firefox];

@@ -1,6 +1,35 @@
 #include "linux/save/buffer_reports.h"
 
+#include <nlohmann/json.hpp>
+
 namespace brimwell {
+
+Result<std::vector<BufferReport>> parseBufferReports(std::string_view json,
+                                                     const std::string& editor) {
+  const auto unreadable = [&] {
+    return fail(editor + " answered with something Brimwell can't read.");
+  };
+  const auto entries = nlohmann::json::parse(json, nullptr, false);
+  if (!entries.is_array()) return unreadable();
+  std::vector<BufferReport> reports;
+  for (const auto& entry : entries) {
+    if (!entry.is_array() || entry.size() != 3 || !entry[0].is_string() || !entry[1].is_string() ||
+        !entry[2].is_string()) {
+      return unreadable();
+    }
+    const auto kind = entry[0].get<std::string>();
+    BufferReport report{.buffer = entry[1].get<std::string>(), .file = entry[2].get<std::string>()};
+    if (kind == "saved") {
+      report.kind = BufferReport::Kind::saved;
+    } else if (kind == "rescued") {
+      report.kind = BufferReport::Kind::rescued;
+    } else if (kind != "failed") {
+      return unreadable();
+    }
+    reports.push_back(std::move(report));
+  }
+  return reports;
+}
 
 SavePassOutput bufferPassOutput(const std::vector<BufferReport>& reports,
                                 const std::string& bundleID, const std::string& appName,

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "brimwell/core/base/error.h"
 #include "brimwell/core/engine/collaborators.h"
 
 namespace brimwell {
@@ -17,6 +19,11 @@ struct BufferReport {
   std::string file;  // the saved file, the rescue copy, or the error's text
   friend bool operator==(const BufferReport&, const BufferReport&) = default;
 };
+
+// The reports in `json`, an array of [kind, buffer, file] string triples, kind being "saved",
+// "rescued" or "failed" (file: the error). Fails, naming `editor`, on anything else.
+Result<std::vector<BufferReport>> parseBufferReports(std::string_view json,
+                                                     const std::string& editor);
 
 // nothingToSave without reports, failed when every buffer failed, saved otherwise (with the
 // counts, and a note naming `editor` when some buffers failed); one RescuedDocument per rescued

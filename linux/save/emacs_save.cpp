@@ -1,7 +1,5 @@
 #include "linux/save/emacs_save.h"
 
-#include <nlohmann/json.hpp>
-
 #include "brimwell/core/storage/base64.h"
 
 namespace brimwell {
@@ -73,28 +71,7 @@ Result<std::vector<EmacsBufferReport>> parseEmacsSaveAnswer(std::string_view pri
   if (printed.size() < 2 || printed.front() != '"' || printed.back() != '"') return unreadable();
   const auto bytes = Base64::decode(printed.substr(1, printed.size() - 2));
   if (!bytes) return unreadable();
-  const auto json =
-      nlohmann::json::parse(std::string(bytes->begin(), bytes->end()), nullptr, false);
-  if (!json.is_array()) return unreadable();
-  std::vector<EmacsBufferReport> reports;
-  for (const auto& entry : json) {
-    if (!entry.is_array() || entry.size() != 3 || !entry[0].is_string() || !entry[1].is_string() ||
-        !entry[2].is_string()) {
-      return unreadable();
-    }
-    const auto kind = entry[0].get<std::string>();
-    EmacsBufferReport report{.buffer = entry[1].get<std::string>(),
-                             .file = entry[2].get<std::string>()};
-    if (kind == "saved") {
-      report.kind = EmacsBufferReport::Kind::saved;
-    } else if (kind == "rescued") {
-      report.kind = EmacsBufferReport::Kind::rescued;
-    } else if (kind != "failed") {
-      return unreadable();
-    }
-    reports.push_back(std::move(report));
-  }
-  return reports;
+  return parseBufferReports(std::string(bytes->begin(), bytes->end()), "Emacs");
 }
 
 SavePassOutput emacsPassOutput(const std::vector<EmacsBufferReport>& reports,

@@ -10,11 +10,13 @@
 #include <mutex>
 #include <thread>
 
+#include "linux/private_file.h"
 #include "linux/save/emacs_save.h"
 #include "linux/save/nvim_save.h"
 #include "linux/save/running_apps.h"
 #include "linux/save/save_plan.h"
 #include "linux/save/session_save_keyboard.h"
+#include "linux/save/vim_save.h"
 
 namespace brimwell {
 namespace {
@@ -44,7 +46,7 @@ class PassWorker {
         budget_(budget) {}
 
   void run() {
-    // Emacs and Neovim first, from the process list: they need no display.
+    // Emacs, Neovim and Vim first, from the process list: they need no window.
     auto apps = runningApps({}, *tools_.processes, *tools_.desktopFiles, tools_.user);
     askAll(planSaves(apps, commandS_, excluding_));
     if (auto windows = tools_.keyboard->windows()) {
@@ -109,6 +111,8 @@ class PassWorker {
         return askEmacs(plan.app);
       case SaveWay::neovimServers:
         return askNeovim(plan.app);
+      case SaveWay::vimServers:
+        return askVim(plan.app);
       case SaveWay::commandS:
         return {.results = {pressControlS(plan.app)}};
       case SaveWay::savesItself:
@@ -165,6 +169,45 @@ class PassWorker {
       reports.insert(reports.end(), answered->begin(), answered->end());
     }
     return bufferPassOutput(reports, app.bundleID, app.name, "Neovim");
+  }
+
+  // Every server in turn, as for Neovim. The script goes through a private file: Vim's
+  // client-server carries one expression, and the expression sources it.
+  SavePassOutput askVim(const RunningApp& app) {
+    const auto names = tools_.vim ? tools_.vim->names(budget_.vim) : std::vector<std::string>{};
+    const auto failedWith = [&](std::string detail) {
+      return SavePassOutput{.results = {{.bundleID = app.bundleID,
+                                         .appName = app.name,
+                                         .outcome = SaverOutcome::failed,
+                                         .detail = std::move(detail)}}};
+    };
+    if (names.empty()) {
+      return {
+          .results = {{.bundleID = app.bundleID,
+                       .appName = app.name,
+                       .outcome = SaverOutcome::notSupported,
+                       .detail = "Vim runs without a server Brimwell can reach; a Vim with "
+                                 "+clientserver started with --servername, or gvim, has one."}}};
+    }
+    const auto script = vimSaveScript(folder_);
+    if (!script) return failedWith(script.error().message());
+    const PrivateFile file(*script, ".vim");
+    if (file.path().empty()) return failedWith("The script for Vim couldn't be written.");
+    std::vector<BufferReport> reports;
+    for (const auto& name : names) {
+      if (abandoned()) break;
+      const auto answer = tools_.vim->eval(name, vimSaveExpression(file.path()), budget_.vim);
+      auto answered = answer ? parseVimSaveAnswer(*answer)
+                             : Result<std::vector<BufferReport>>(Unexpected(answer.error()));
+      if (!answered) {
+        reports.push_back({.kind = BufferReport::Kind::failed,
+                           .buffer = "the server " + name,
+                           .file = answered.error().message()});
+        continue;
+      }
+      reports.insert(reports.end(), answered->begin(), answered->end());
+    }
+    return bufferPassOutput(reports, app.bundleID, app.name, "Vim");
   }
 
   SaverResult pressControlS(const RunningApp& app) {
@@ -235,6 +278,7 @@ SaveTools SaveTools::forSession() {
       .keyboard = saveKeyboardForSession(),
       .emacs = std::make_unique<EmacsClientServer>(),
       .neovim = std::make_unique<ProcNvimServers>(::getuid()),
+      .vim = std::make_unique<VimClientServers>(),
       .processes = std::make_unique<ProcProcessTable>(),
       .desktopFiles = std::make_unique<FileDesktopCatalog>(FileDesktopCatalog::forEnvironment()),
       .user = ::getuid()};

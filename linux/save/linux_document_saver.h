@@ -1,9 +1,9 @@
 // LinuxDocumentSaver: the document saver of a Linux desktop. Each pass finds the running
-// applications (the display's clients, and Emacs and Neovim from the process list) and, leaving
-// the excluded ones alone, asks Emacs through its server and every Neovim server over its RPC
-// socket to save their modified buffers (rescuing into the pass's folder what can't be saved in
-// place), presses Ctrl+S in every window of the applications
-// in the Ctrl+S list, and reports the rest as saving by themselves or not supported.
+// applications (the display's clients, and Emacs, Neovim and Vim from the process list) and,
+// leaving the excluded ones alone, asks Emacs through its server, every Neovim server over its RPC
+// socket and every Vim server through Vim's client-server to save their modified buffers (rescuing
+// into the pass's folder what can't be saved in place), presses Ctrl+S in every window of the
+// applications in the Ctrl+S list, and reports the rest as saving by themselves or not supported.
 // A pass answers within its budget, whatever an application or the X server does: every call is
 // bounded, and a pass still running at the budget's end answers with what it has (the
 // application it was asking, and those not yet asked, as failed) and stops asking. The pass runs
@@ -21,6 +21,7 @@
 #include "linux/save/emacs_server.h"
 #include "linux/save/nvim_servers.h"
 #include "linux/save/save_keyboard.h"
+#include "linux/save/vim_servers.h"
 
 namespace brimwell {
 
@@ -29,12 +30,13 @@ struct SaveTools {
   std::unique_ptr<SaveKeyboard> keyboard;
   std::unique_ptr<EmacsServer> emacs;
   std::unique_ptr<NvimServers> neovim;
+  std::unique_ptr<VimServers> vim;
   std::unique_ptr<ProcessTable> processes;
   std::unique_ptr<DesktopCatalog> desktopFiles;
   uid_t user = 0;
 
-  // This session's: $DISPLAY, the default Emacs server, this user's Neovim servers, /proc, the
-  // XDG desktop files, this user.
+  // This session's: $DISPLAY, the default Emacs server, this user's Neovim servers, the Vim
+  // servers on $DISPLAY, /proc, the XDG desktop files, this user.
   static SaveTools forSession();
 };
 
@@ -44,6 +46,7 @@ struct SaverBudget {
   double pass = 40;
   double emacs = 15;   // one request to Emacs's server
   double neovim = 15;  // the whole conversation with one Neovim server
+  double vim = 15;     // one request to a Vim server
 };
 
 class LinuxDocumentSaver final : public DocumentSaving {

@@ -15,6 +15,11 @@ bool isEmacsExecutable(const std::string& path) {
   return name.rfind("emacs-", 0) == 0;
 }
 
+bool isVimExecutable(const std::string& path) {
+  const auto name = std::filesystem::path(path).filename().string();
+  return name == "vim" || name == "gvim" || name.rfind("vim.", 0) == 0;
+}
+
 std::vector<RunningApp> runningApps(const std::vector<ClientWindow>& windows,
                                     ProcessTable& processes, DesktopCatalog& catalog, uid_t user) {
   std::vector<RunningApp> apps;
@@ -35,21 +40,28 @@ std::vector<RunningApp> runningApps(const std::vector<ClientWindow>& windows,
       appFor(std::string(kEmacsBundleID), "Emacs").windows.push_back(window.id);
       continue;
     }
+    if (isVimExecutable(executable)) {
+      appFor(std::string(kVimBundleID), "Vim").windows.push_back(window.id);
+      continue;
+    }
     const auto* entry = matchDesktopEntry(catalog.entries(), program);
     if (entry == nullptr) continue;
     appFor(bundleIDForDesktopID(entry->id), entry->name).windows.push_back(window.id);
   }
   bool emacs = false;
   bool neovim = false;
+  bool vim = false;
   for (const auto& process : processes.processes()) {
-    if (process.owner != user || (emacs && neovim)) continue;
+    if (process.owner != user || (emacs && neovim && vim)) continue;
     const auto executable = processes.executable(process.pid);
     if (!executable) continue;
     emacs = emacs || isEmacsExecutable(*executable);
     neovim = neovim || isNvimExecutable(*executable);
+    vim = vim || isVimExecutable(*executable);
   }
   if (emacs) appFor(std::string(kEmacsBundleID), "Emacs");
   if (neovim) appFor(std::string(kNeovimBundleID), "Neovim");
+  if (vim) appFor(std::string(kVimBundleID), "Vim");
   return apps;
 }
 

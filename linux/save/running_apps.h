@@ -1,6 +1,6 @@
 // The applications a save pass addresses: the owners of the display's managed windows, named by
-// their desktop files as the capturer names them, and Emacs and Neovim from the process list when
-// they have no window (a daemon, or either in a terminal). Reads the process table and desktop
+// their desktop files as the capturer names them, and Emacs, Neovim and Vim from the process list
+// when they have no window (a daemon, or one in a terminal). Reads the process table and desktop
 // catalog it is given; used from one thread at a time.
 #pragma once
 
@@ -23,5 +23,8 @@ std::vector<RunningApp> runningApps(const std::vector<ClientWindow>& windows,
 
 // Whether the executable at `path` is Emacs (emacs, emacs-gtk, emacs-nox, ...; not emacsclient).
 bool isEmacsExecutable(const std::string& path);
+
+// Whether the executable at `path` is Vim (vim, gvim, and Debian's vim.basic, vim.gtk3, ...).
+bool isVimExecutable(const std::string& path);
 
 }  // namespace brimwell

@@ -30,6 +30,8 @@ std::vector<PlannedSave> planSaves(const std::vector<RunningApp>& running,
       way = SaveWay::emacsServer;
     } else if (app.bundleID == kNeovimBundleID) {
       way = SaveWay::neovimServers;
+    } else if (app.bundleID == kVimBundleID) {
+      way = SaveWay::vimServers;
     } else if (commandSBundleIDs.contains(app.bundleID)) {
       way = SaveWay::commandS;
     } else if (savesItself(app.bundleID)) {

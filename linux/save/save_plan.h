@@ -13,12 +13,13 @@
 
 namespace brimwell {
 
-// The bundle identifiers of Emacs and Neovim (their desktop files' IDs).
+// The bundle identifiers of Emacs, Neovim and Vim (their desktop files' IDs).
 inline constexpr std::string_view kEmacsBundleID = "emacs";
 inline constexpr std::string_view kNeovimBundleID = "nvim";
+inline constexpr std::string_view kVimBundleID = "vim";
 
 // An application the pass found running: from the display's client list (with its windows) or,
-// for Emacs and Neovim, from the process list (an Emacs daemon, or either in a terminal, has no
+// for Emacs, Neovim and Vim, from the process list (an Emacs daemon, or one in a terminal, has no
 // window of its own).
 struct RunningApp {
   std::string bundleID;
@@ -30,6 +31,7 @@ struct RunningApp {
 enum class SaveWay {
   emacsServer,    // asked through its server to save each modified buffer
   neovimServers,  // every server of the user's Neovim processes asked over its RPC socket
+  vimServers,     // every Vim server on the X display asked through Vim's client-server
   commandS,       // Ctrl+S pressed in each of its windows
   savesItself,    // keeps its unsaved work by itself; left alone
   notSupported    // nothing Brimwell can ask of it
@@ -45,7 +47,7 @@ struct PlannedSave {
 bool savesItself(std::string_view bundleID);
 
 // One plan per running application not in `excluding`, in the order given: Emacs through its
-// server (Ctrl+S is a search there), Neovim through its servers, an application in
+// server (Ctrl+S is a search there), Neovim and Vim through their servers, an application in
 // `commandSBundleIDs` with Ctrl+S, then the applications that save by themselves, the rest not
 // supported.
 std::vector<PlannedSave> planSaves(const std::vector<RunningApp>& running,

@@ -348,12 +348,17 @@ TEST(DoctorChecksTest, ApplicationsFoundAndWhetherTheirSessionsRead) {
            "It saves its buffers, or rescues those without a file, when asked over its server "
            "sockets."},
           {"ok VS Code", "It keeps its unsaved work by itself."},
-          {"no Vim", "Brimwell can't ask Vim to save its buffers."},
+          {"no Vim", "This Vim is built without +clientserver, so it can't be asked to save."},
           {"ok Nautilus", "Its folder windows are read and reopened over its bus interface."},
           {"ok Thunar",
            "Its folder windows are read from their titles where these show the folder's whole "
            "path."},
       }));
+
+  apps.vimClientServer = true;
+  const auto withVim = doctorRows(facts);
+  EXPECT_TRUE(std::any_of(withVim.begin(), withVim.end(),
+                          [](const DoctorRow& row) { return row.check == "Vim" && row.ok; }));
 
   apps = {};
   const auto rows = doctorRows(facts);

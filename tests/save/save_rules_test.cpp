@@ -16,6 +16,7 @@ TEST(SavePlan, ChoosesOneWayPerApplicationAndNeverTouchesExcludedOnes) {
       {.bundleID = "org.example.paint", .name = "Paint", .windows = {"5"}},
       {.bundleID = "code", .name = "Code", .windows = {"6"}},
       {.bundleID = "nvim", .name = "Neovim"},
+      {.bundleID = "vim", .name = "Vim", .windows = {"7"}},  // gvim's window is Vim's too
   };
   const auto plans =
       planSaves(running, {"org.example.writer", "emacs", "org.example.secret", "code"},
@@ -27,11 +28,12 @@ TEST(SavePlan, ChoosesOneWayPerApplicationAndNeverTouchesExcludedOnes) {
       {.app = running[4], .way = SaveWay::notSupported},
       {.app = running[5], .way = SaveWay::commandS},  // the user's list wins over the table
       {.app = running[6], .way = SaveWay::neovimServers},
+      {.app = running[7], .way = SaveWay::vimServers},
   };
   EXPECT_EQ(plans, expected);
   EXPECT_TRUE(planSaves(running, {},
                         {"emacs", "org.example.writer", "org.gnome.TextEditor",
-                         "org.example.secret", "org.example.paint", "code", "nvim"})
+                         "org.example.secret", "org.example.paint", "code", "nvim", "vim"})
                   .empty());
 }
 

@@ -75,10 +75,13 @@ class GnomeSession {
       return;
     }
     std::ifstream said(log);
-    std::string line, last;
+    // What the Shell said of the extension tells most, else its last error.
+    std::string line, last, ours;
     while (std::getline(said, line)) {
       if (line.find("JS ERROR") != std::string::npos || last.empty()) last = line;
+      if (ours.empty() && line.find(kBrimwellExtensionUUID) != std::string::npos) ours = line;
     }
+    if (!ours.empty()) last = ours;
     error_ =
         "GNOME Shell could not be started headless with Brimwell's extension (is the "
         "gnome-shell package installed?)";
