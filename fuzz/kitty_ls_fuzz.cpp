@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     desktop.push_back({.id = std::to_string(desktop.size()), .pid = 1, .title = window.title});
   }
-  const auto paired = kittyTabsByWindow(desktop, *windows);
+  const auto paired = tabsByWindow(desktop, *windows);
   fuzz::check(paired.size() == windows->size(), "as many desktop windows as kitty's pair up");
   return 0;
 }

@@ -1,6 +1,7 @@
 #include "linux/deadline_bus.h"
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <optional>
 
@@ -113,6 +114,18 @@ Result<std::string> DeadlineBus::stringProperty(const char* destination, const c
     return fail(std::string(property) + " isn't text");
   }
   return std::string(value);
+}
+
+std::optional<int> DeadlineBus::ownerProcess(const char* name) {
+  auto message = newCall("org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus",
+                         "GetConnectionUnixProcessID");
+  if (message && sd_bus_message_append(message.get(), "s", name) < 0) message.reset();
+  auto reply = call(std::move(message));
+  std::uint32_t pid = 0;
+  if (!reply || sd_bus_message_read(reply->get(), "u", &pid) < 0 || pid == 0 || pid > 0x3FFFFFFF) {
+    return std::nullopt;
+  }
+  return static_cast<int>(pid);
 }
 
 }  // namespace brimwell

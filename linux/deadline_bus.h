@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "brimwell/core/base/error.h"
@@ -33,6 +34,9 @@ class DeadlineBus {
   // A string property through org.freedesktop.DBus.Properties.Get.
   Result<std::string> stringProperty(const char* destination, const char* path,
                                      const char* interface, const char* property);
+  // The process owning `name`, as the bus itself tells it; nothing when no one owns it or the bus
+  // can't be asked.
+  std::optional<int> ownerProcess(const char* name);
 
  private:
   // Closed without a flush: flushing a connection that never finished authenticating would wait

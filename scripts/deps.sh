@@ -12,7 +12,7 @@ packages=(
   x11-utils neovim vim-gtk3 kitty chromium firefox-esr
   sway foot xwayland wl-clipboard nano libwayland-dev libwayland-bin libxkbcommon-dev
   debhelper dpkg-dev lintian debootstrap desktop-file-utils
-  kwin-wayland
+  kwin-wayland konsole
   gnome-shell
   nautilus
 )

@@ -12,21 +12,6 @@ Unexpected<Error> unreadable(const std::string& why) {
   return fail("The file manager's open windows can't be read (" + why + ").");
 }
 
-// The process owning the file manager's name, through the bus itself.
-std::optional<int> ownerProcess(DeadlineBus& bus) {
-  auto message = bus.newCall("org.freedesktop.DBus", "/org/freedesktop/DBus",
-                             "org.freedesktop.DBus", "GetConnectionUnixProcessID");
-  if (message && sd_bus_message_append(message.get(), "s", kFileManagerBusName) < 0) {
-    message.reset();
-  }
-  auto reply = bus.call(std::move(message));
-  std::uint32_t pid = 0;
-  if (!reply || sd_bus_message_read(reply->get(), "u", &pid) < 0 || pid == 0 || pid > 0x3FFFFFFF) {
-    return std::nullopt;
-  }
-  return static_cast<int>(pid);
-}
-
 // The a{sas} of OpenWindowsWithLocations, within the limits on windows and locations.
 Result<std::vector<FileManagerWindow>> readWindows(sd_bus_message* m) {
   std::vector<FileManagerWindow> windows;
@@ -77,7 +62,8 @@ Result<OpenFolderWindows> BusFileManagerSource::openWindows() {
   }
   auto windows = readWindows(reply->get());
   if (!windows) return Unexpected(std::move(windows).error());
-  return OpenFolderWindows{.pid = ownerProcess(bus), .windows = std::move(*windows)};
+  return OpenFolderWindows{.pid = bus.ownerProcess(kFileManagerBusName),
+                           .windows = std::move(*windows)};
 }
 
 }  // namespace brimwell

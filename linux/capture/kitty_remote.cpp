@@ -56,7 +56,7 @@ std::string kittyLsRequest() {
   return std::string(kOpen) + R"({"cmd":"ls","version":[0,14,0]})" + std::string(kClose);
 }
 
-Result<std::vector<KittyOsWindow>> parseKittyLsReply(std::string_view reply) {
+Result<std::vector<EmulatorWindow>> parseKittyLsReply(std::string_view reply) {
   if (!reply.starts_with(kOpen) || !reply.ends_with(kClose)) {
     return fail("kitty's answer isn't a remote-control reply.");
   }
@@ -73,9 +73,9 @@ Result<std::vector<KittyOsWindow>> parseKittyLsReply(std::string_view reply) {
   if (list.size() > kMaxOsWindows) {
     return fail("kitty lists more than " + std::to_string(kMaxOsWindows) + " windows.");
   }
-  std::vector<KittyOsWindow> windows;
+  std::vector<EmulatorWindow> windows;
   for (const auto& osWindow : list) {
-    KittyOsWindow record;
+    EmulatorWindow record;
     if (const auto id = json_fields::integer(osWindow, "platform_window_id"); id && *id >= 0) {
       record.platformWindowId = static_cast<std::uint64_t>(*id);
     }
@@ -94,48 +94,7 @@ Result<std::vector<KittyOsWindow>> parseKittyLsReply(std::string_view reply) {
   return windows;
 }
 
-std::map<WindowId, std::vector<TerminalTabRecord>> kittyTabsByWindow(
-    const std::vector<DesktopWindow>& windows, const std::vector<KittyOsWindow>& osWindows) {
-  std::map<WindowId, std::vector<TerminalTabRecord>> tabs;
-  std::vector<bool> taken(osWindows.size(), false);
-  const auto pair = [&](const DesktopWindow& window, std::size_t i) {
-    taken[i] = true;
-    tabs[window.id] = osWindows[i].tabs;
-  };
-  for (const auto& window : windows) {
-    for (std::size_t i = 0; i < osWindows.size(); ++i) {
-      const auto& id = osWindows[i].platformWindowId;
-      if (!taken[i] && id && std::to_string(*id) == window.id) {
-        pair(window, i);
-        break;
-      }
-    }
-  }
-  const auto count = [](const auto& list, const std::string& title, const auto& open) {
-    std::size_t n = 0;
-    for (std::size_t i = 0; i < list.size(); ++i) n += open(i) && list[i].title == title;
-    return n;
-  };
-  const auto windowOpen = [&](std::size_t i) { return !tabs.contains(windows[i].id); };
-  const auto osOpen = [&](std::size_t i) { return !taken[i]; };
-  for (std::size_t w = 0; w < windows.size(); ++w) {
-    if (!windowOpen(w) || count(windows, windows[w].title, windowOpen) != 1) continue;
-    if (count(osWindows, windows[w].title, osOpen) != 1) continue;
-    for (std::size_t i = 0; i < osWindows.size(); ++i) {
-      if (osOpen(i) && osWindows[i].title == windows[w].title) pair(windows[w], i);
-    }
-  }
-  std::size_t next = 0;
-  for (std::size_t w = 0; w < windows.size(); ++w) {
-    if (!windowOpen(w)) continue;
-    while (next < osWindows.size() && taken[next]) ++next;
-    if (next == osWindows.size()) break;
-    pair(windows[w], next);
-  }
-  return tabs;
-}
-
-Result<std::vector<KittyOsWindow>> KittySocketSource::osWindows(std::string_view listenOn) {
+Result<std::vector<EmulatorWindow>> KittySocketSource::osWindows(std::string_view listenOn) {
   const auto path = kittySocketPath(listenOn);
   if (!path) return fail("kitty listens on no local socket.");
   auto socket = LocalStream::connect(*path, "kitty", timeout_);

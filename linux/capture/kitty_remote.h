@@ -14,16 +14,9 @@
 
 #include "brimwell/core/base/error.h"
 #include "brimwell/core/snapshots/workspace_records.h"
-#include "linux/capture/desktop_windows.h"
+#include "linux/capture/emulator_windows.h"
 
 namespace brimwell {
-
-struct KittyOsWindow {
-  std::optional<std::uint64_t> platformWindowId;  // the X window id under X11
-  std::string title;                              // its active tab's, as the desktop shows it
-  std::vector<TerminalTabRecord> tabs;            // each with its active window's directory
-  friend bool operator==(const KittyOsWindow&, const KittyOsWindow&) = default;
-};
 
 // Replies larger than this are refused; a hundred tabs take a few hundred KiB.
 inline constexpr std::size_t kKittyReplyLimit = 8u << 20;
@@ -36,26 +29,20 @@ std::optional<std::string> kittySocketPath(std::string_view listenOn);
 std::string kittyLsRequest();
 
 // The OS windows of an `ls` reply, or the sentence saying why there are none. Pure.
-Result<std::vector<KittyOsWindow>> parseKittyLsReply(std::string_view reply);
-
-// Which of one kitty process's desktop windows (front to back) shows which OS window: by the
-// platform window id where the desktop's ids are X ids, then by a title only one of each has,
-// then the rest in order. Gives each desktop window that was paired its tabs. Pure.
-std::map<WindowId, std::vector<TerminalTabRecord>> kittyTabsByWindow(
-    const std::vector<DesktopWindow>& windows, const std::vector<KittyOsWindow>& osWindows);
+Result<std::vector<EmulatorWindow>> parseKittyLsReply(std::string_view reply);
 
 class KittySource {
  public:
   virtual ~KittySource() = default;
   // The OS windows of the kitty listening at `listenOn` (a KITTY_LISTEN_ON value).
-  virtual Result<std::vector<KittyOsWindow>> osWindows(std::string_view listenOn) = 0;
+  virtual Result<std::vector<EmulatorWindow>> osWindows(std::string_view listenOn) = 0;
 };
 
 // Asks over the socket, within `timeout` seconds, and only a kitty of this user.
 class KittySocketSource final : public KittySource {
  public:
   explicit KittySocketSource(double timeout = 1.0) : timeout_(timeout) {}
-  Result<std::vector<KittyOsWindow>> osWindows(std::string_view listenOn) override;
+  Result<std::vector<EmulatorWindow>> osWindows(std::string_view listenOn) override;
 
  private:
   double timeout_;

@@ -154,7 +154,42 @@ std::map<WindowId, std::vector<TerminalTabRecord>> kittyTabs(
     for (const auto& window : desktop.windows) {
       if (window.pid == pid) mine.push_back(window);
     }
-    tabs.merge(kittyTabsByWindow(mine, *osWindows));
+    tabs.merge(tabsByWindow(mine, *osWindows));
+  }
+  return tabs;
+}
+
+// The tabs of Konsole's windows as Konsole names them, each in the directory of its shell (only
+// a child of that Konsole is believed); a Konsole that doesn't answer on the bus is left to the
+// shells of its processes.
+std::map<WindowId, std::vector<TerminalTabRecord>> konsoleTabs(
+    KonsoleSource* konsole, const Desktop& desktop,
+    const std::map<int, ProcessIdentity>& identities, const std::vector<ProcessEntry>& table,
+    ProcessTable& processes) {
+  std::map<WindowId, std::vector<TerminalTabRecord>> tabs;
+  if (!konsole) return tabs;
+  for (const auto& [pid, identity] : identities) {
+    if (identity.bundleID != bundleID(TerminalKind::konsole)) continue;
+    const auto windows = konsole->windows(pid);
+    if (!windows) continue;
+    std::vector<EmulatorWindow> emulated;
+    for (const auto& window : *windows) {
+      auto& into = emulated.emplace_back(
+          EmulatorWindow{.platformWindowId = window.platformWindowId, .title = window.title});
+      for (const auto& tab : window.tabs) {
+        const bool child = std::any_of(table.begin(), table.end(), [&](const ProcessEntry& e) {
+          return e.pid == tab.shellPid && e.parent == pid;
+        });
+        into.tabs.push_back(
+            {.directory = child ? processes.workingDirectory(tab.shellPid) : std::nullopt,
+             .title = tab.title});
+      }
+    }
+    std::vector<DesktopWindow> mine;
+    for (const auto& window : desktop.windows) {
+      if (window.pid == pid) mine.push_back(window);
+    }
+    tabs.merge(tabsByWindow(mine, emulated));
   }
   return tabs;
 }
@@ -230,6 +265,7 @@ LinuxCaptureSources LinuxCaptureSources::forSession(std::unique_ptr<BrowserSourc
   sources.tmux = std::make_unique<TmuxCommandSource>();
   sources.fileManager = std::make_unique<BusFileManagerSource>();
   sources.kitty = std::make_unique<KittySocketSource>();
+  sources.konsole = std::make_unique<KonsoleBusSource>();
   if (!browsers) {
     std::vector<std::unique_ptr<BrowserSource>> both;
     both.push_back(FirefoxSessionSource::forCurrentUser());
@@ -320,9 +356,10 @@ Snapshot LinuxWorkspaceCapturer::captureNow(CaptureTrigger trigger,
       }
     }
     snapshot.apps = assembleApps(*desktop, identities);
+    auto named = kittyTabs(sources_.kitty.get(), *desktop, identities, table, processes);
+    named.merge(konsoleTabs(sources_.konsole.get(), *desktop, identities, table, processes));
     emulators =
-        emulatorTerminals(*desktop, identities, shellsOf(identities, table, processes),
-                          kittyTabs(sources_.kitty.get(), *desktop, identities, table, processes));
+        emulatorTerminals(*desktop, identities, shellsOf(identities, table, processes), named);
   } else {
     snapshot.apps = sessionApps(table, processes, *sources_.desktopFiles);
     // Only foot runs a process per window, so only its windows can be told without the desktop.

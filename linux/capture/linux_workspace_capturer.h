@@ -21,6 +21,7 @@
 #include "linux/capture/desktop_catalog.h"
 #include "linux/capture/file_manager_source.h"
 #include "linux/capture/kitty_remote.h"
+#include "linux/capture/konsole_bus.h"
 #include "linux/capture/process_table.h"
 #include "linux/capture/tmux_source.h"
 #include "linux/capture/window_source.h"
@@ -38,10 +39,12 @@ struct LinuxCaptureSources {
   std::unique_ptr<FileManagerSource> fileManager;
   // none: kitty's tabs only as the shells of its processes
   std::unique_ptr<KittySource> kitty;
+  // none: Konsole's tabs only as the shells of its processes
+  std::unique_ptr<KonsoleSource> konsole;
 
   // The sources of this session: $DISPLAY, /proc, the XDG data directories, the user's tmux
   // server, the CLIPBOARD selection, the file manager on the session bus, kitty's remote control
-  // where it listens on a socket, and `browsers` (none
+  // where it listens on a socket, Konsole on the session bus, and `browsers` (none
   // given: the session files of Firefox and of the Chromium family).
   static LinuxCaptureSources forSession(std::unique_ptr<BrowserSource> browsers = nullptr);
 };

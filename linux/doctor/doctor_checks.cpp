@@ -423,6 +423,11 @@ DoctorRow appRow(const KnownApp& app, const ApplicationFacts& apps) {
                     "(allow_remote_control and listen_on), else its shells' directories from "
                     "/proc.");
       }
+      if (name == "Konsole") {
+        return pass(name,
+                    "Its windows' tabs are read over its bus interface, else its shells' "
+                    "directories from /proc.");
+      }
       return pass(name, "Its shells' directories are read from /proc.");
     case AppKind::fileManager:
       if (name == "Nautilus") {

@@ -116,11 +116,8 @@ Result<std::vector<DirectoryLaunch>> emulatorWindowLaunches(TerminalKind termina
       break;
     }
     case TerminalKind::konsole:
+      // The other tabs are asked of the window once it runs (openKonsoleTabs).
       launches.push_back({{program, "--separate", "--workdir", first}, first});
-      for (std::size_t i = 1; i < window.tabs.size(); ++i) {
-        const auto& directory = *window.tabs[i].directory;
-        launches.push_back({{program, "--new-tab", "--workdir", directory}, directory});
-      }
       break;
     case TerminalKind::kitty:
       if (window.tabs.size() > 1) {

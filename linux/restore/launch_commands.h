@@ -39,7 +39,8 @@ struct DirectoryLaunch {
 // What opens `window` of the emulator `terminal` (started as `program`), one tab per entry:
 // xterm has no tabs, so one xterm per tab, each started in its tab's directory; GNOME Terminal
 // one window with a --tab per further entry, each with --working-directory; Konsole a separate
-// window for the first entry and --new-tab for the others, each with --workdir; kitty one window
+// window of the first entry with --workdir (its other tabs are opened in it over the bus by the
+// executor, openKonsoleTabs); kitty one window
 // of the tabs through a session file; foot and Alacritty (with --working-directory), and kitty
 // where a directory can't go in its session file (with --directory), a window per tab. Fails for
 // tmux (not an emulator), the kinds without a Linux program, a tab without a directory and a

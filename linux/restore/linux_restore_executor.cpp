@@ -17,6 +17,7 @@
 #include "linux/private_file.h"
 #include "linux/restore/clipboard_server.h"
 #include "linux/restore/exec_line.h"
+#include "linux/restore/konsole_tabs.h"
 #include "linux/restore/launch_commands.h"
 #include "linux/restore/session_window_control.h"
 #include "linux/restore/step_description.h"
@@ -427,6 +428,17 @@ class LinuxRestoreExecutor::Steps {
             program + " can't be started: " + clause(pid.error().message()) + ".");
       }
       if (!firstPid) firstPid = *pid;
+    }
+    if (step.app == TerminalKind::konsole && step.window.tabs.size() > 1) {
+      std::vector<std::string> others;
+      for (std::size_t i = 1; i < step.window.tabs.size(); ++i) {
+        others.push_back(*step.window.tabs[i].directory);
+      }
+      const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
+          std::chrono::duration<double>(options_.windowWait));
+      if (auto opened = openKonsoleTabs(*firstPid, others, wait); !opened) {
+        return RestoreStepOutcome::failed(opened.error().message());
+      }
     }
     if (!step.window.bounds) {
       if (!files.empty()) windowOfProcess(*firstPid);

@@ -1,7 +1,7 @@
 #include "linux/restore/session_window_control.h"
 
-#include "linux/restore/kwin_window_control.h"
 #include "linux/restore/gnome_window_control.h"
+#include "linux/restore/kwin_window_control.h"
 #include "linux/restore/sway_window_control.h"
 
 namespace brimwell {

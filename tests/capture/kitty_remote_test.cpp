@@ -43,7 +43,7 @@ TEST(KittyRemote, AnLsReplyNamesEachWindowsTabsWithTheirActiveWindowsDirectory) 
   const auto windows = parseKittyLsReply(lsReply(kTwoWindows));
   ASSERT_TRUE(windows) << windows.error().message();
   EXPECT_EQ(*windows,
-            (std::vector<KittyOsWindow>{
+            (std::vector<EmulatorWindow>{
                 {4194316, "build", {{"/home/ann/notes", "vim notes"}, {"/srv/app", "build"}}},
                 {std::nullopt, "odd", {{std::nullopt, "odd"}, {std::nullopt, ""}}}}));
   // A kitty that sends the list itself rather than as text reads the same.
@@ -101,7 +101,7 @@ TEST(KittyRemote, DesktopWindowsArePairedByIdThenByTitleThenInOrder) {
   const struct {
     const char* name;
     std::vector<DesktopWindow> windows;
-    std::vector<KittyOsWindow> osWindows;
+    std::vector<EmulatorWindow> osWindows;
     std::map<WindowId, Tabs> expected;
   } cases[] = {
       {"X ids win over titles",
@@ -122,7 +122,7 @@ TEST(KittyRemote, DesktopWindowsArePairedByIdThenByTitleThenInOrder) {
        {{"w1", a}}},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(kittyTabsByWindow(c.windows, c.osWindows), c.expected) << c.name;
+    EXPECT_EQ(tabsByWindow(c.windows, c.osWindows), c.expected) << c.name;
   }
 }
 

@@ -62,6 +62,17 @@ inline std::multiset<std::string> directories(const TerminalRecord& record) {
   return found;
 }
 
+// Each window's tabs (one text per tab) as a test message shows them: "[ a b ] [ c ] ".
+inline std::string showWindows(const std::multiset<std::vector<std::string>>& windows) {
+  std::string text;
+  for (const auto& tabs : windows) {
+    text += "[";
+    for (const auto& tab : tabs) text += " " + tab;
+    text += " ] ";
+  }
+  return text;
+}
+
 // The tool and every client it starts see the session `settings` describe (NAME=value, or NAME
 // for a variable to clear), with `home` as HOME and tmux's directory, and nothing of the runner's.
 inline void enterSession(const std::vector<std::string>& settings, ScopedEnvironment& environment,

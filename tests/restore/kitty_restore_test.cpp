@@ -50,16 +50,6 @@ std::multiset<std::vector<std::string>> kittyTabs(const Snapshot& snapshot) {
   return found;
 }
 
-std::string show(const std::multiset<std::vector<std::string>>& windows) {
-  std::string text;
-  for (const auto& tabs : windows) {
-    text += "[";
-    for (const auto& tab : tabs) text += " " + tab;
-    text += " ] ";
-  }
-  return text;
-}
-
 std::vector<DesktopWindow> kittyWindows(const std::string& display) {
   std::vector<DesktopWindow> found;
   if (auto desktop = XcbWindowSource(display).desktop()) {
@@ -181,7 +171,8 @@ TEST(KittyRestore, TabsKittyNamesComeBackAsTabsOfTheirWindow) {
         return kittyTabs(recorded) == expected;
       },
       20))
-      << "kitty (package kitty) never named its tabs; last seen: " << show(kittyTabs(recorded));
+      << "kitty (package kitty) never named its tabs; last seen: "
+      << testing::showWindows(kittyTabs(recorded));
   recorded.id = "20260301T140509.250Z";
   ASSERT_TRUE(SnapshotStore(BrimwellPaths{dirs / "support", dirs / "rescued"}).save(recorded));
 
@@ -197,7 +188,7 @@ TEST(KittyRestore, TabsKittyNamesComeBackAsTabsOfTheirWindow) {
         return kittyTabs(back) == expected && kittyWindows(x.display()).size() == 2;
       },
       20))
-      << run.out << "the restored kitty windows hold " << show(kittyTabs(back));
+      << run.out << "the restored kitty windows hold " << testing::showWindows(kittyTabs(back));
   // The session files the restore handed kitty are gone.
   for (const auto& entry : std::filesystem::directory_iterator(
            std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "/tmp")) {

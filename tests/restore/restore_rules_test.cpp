@@ -111,6 +111,10 @@ TEST(LaunchCommands, TerminalTabsStartInTheirDirectories) {
       (std::vector<DirectoryLaunch>{{{"gnome-terminal", "--window", "--working-directory=/home/u/a",
                                       "--tab", "--working-directory=/home/u/b c"},
                                      "/home/u/a"}}));
+  // Konsole's further tabs are opened over its bus once its window runs.
+  EXPECT_EQ(*emulatorWindowLaunches(TerminalKind::konsole, "konsole", two),
+            (std::vector<DirectoryLaunch>{
+                {{"konsole", "--separate", "--workdir", "/home/u/a"}, "/home/u/a"}}));
   EXPECT_EQ(emulatorWindowLaunches(TerminalKind::xterm, "xterm", {.tabs = {{std::nullopt, "t"}}})
                 .error()
                 .message(),
