@@ -93,16 +93,25 @@ class KonsoleBus {
     return static_cast<std::uint64_t>(id);
   }
 
+  // The title as the desktop shows it: Qt adds the application's name after a dash.
   std::string windowTitle(int window) {
     auto title = bus_.stringProperty(service_.c_str(),
                                      ("/konsole/MainWindow_" + std::to_string(window)).c_str(),
                                      "org.qtproject.Qt.QWidget", "windowTitle");
-    return title ? title->substr(0, kMaxKonsoleTitle) : std::string();
+    if (!title) return {};
+    if (!appName_) {
+      auto name = bus_.stringProperty(service_.c_str(), "/MainApplication",
+                                      "org.qtproject.Qt.QGuiApplication", "applicationDisplayName");
+      appName_ = name ? name->substr(0, kMaxKonsoleTitle) : std::string();
+    }
+    if (!appName_->empty() && *title != *appName_) *title += " \u2014 " + *appName_;
+    return title->substr(0, kMaxKonsoleTitle);
   }
 
  private:
   DeadlineBus& bus_;
   std::string service_;
+  std::optional<std::string> appName_;
 };
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <set>
 
 #include "brimwell/core/snapshots/snapshot_store.h"
+#include "linux/capture/konsole_bus.h"
 #include "linux/capture/xcb_window_source.h"
 #include "linux/deadline_bus.h"
 #include "tests/cli/run_tool.h"
@@ -108,6 +109,14 @@ TEST(KonsoleRestore, EachWindowKeepsItsOwnTabsAndGetsThemBack) {
       },
       15))
       << "Konsole's windows were seen as " << testing::showWindows(konsoleWindows(recorded));
+  // Where the desktop's ids aren't X ids (on Wayland), windows are paired by title.
+  const auto told = KonsoleBusSource().windows(konsole);
+  ASSERT_TRUE(told) << told.error().message();
+  std::multiset<std::string> toldTitles, shownTitles;
+  for (const auto& window : *told) toldTitles.insert(window.title);
+  for (const auto& window : konsoleDesktopWindows(x.display())) shownTitles.insert(window.title);
+  EXPECT_EQ(toldTitles, shownTitles);
+
   recorded.id = "20260301T140509.250Z";
   ASSERT_TRUE(SnapshotStore(BrimwellPaths{dirs / "support", dirs / "rescued"}).save(recorded));
   x.end(konsole);
