@@ -4,7 +4,9 @@ namespace brimwell {
 namespace {
 
 // RESCUE-FOLDER stands for the folder's string literal. Each buffer is handled on its own, so
-// one that errs is reported and the others are still saved.
+// one that errs is reported and the others are still saved. The FileChangedShell handler is
+// defined after any of the user's, so it runs last and its choice, to leave the buffer as it is,
+// stands.
 constexpr std::string_view kScript = R"vim(
 let s:folder = RESCUE-FOLDER
 let s:changed = {}
