@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "tests/save/keyboard_saver.h"
 #include "tests/support/gnome_session.h"
 #include "tests/support/temp_dir.h"
 
@@ -67,6 +68,42 @@ TEST(GnomeSaveKeyboard, PressesCtrlSInTheWindowItBroughtToTheFront) {
   ASSERT_FALSE(gone);
   EXPECT_EQ(gone.error().message(),
             "GNOME Shell's Brimwell extension failed (No such window is open.).");
+}
+
+// The save pass's Ctrl+S in an editor that saves on it: an Emacs in foot, its buffer modified and
+// Ctrl+S bound to saving. The extension types no other key, so the change is made as it starts;
+// it is ready once it waits for keys, its terminal set up.
+TEST(GnomeSaveKeyboard, CtrlSSavesTheChangeInAnEditor) {
+  GnomeSession gnome;
+  ASSERT_TRUE(gnome.ready()) << gnome.error();
+  TempDir dir;
+  const auto notes = dir / "notes.txt";
+  std::ofstream(notes) << "before\n";
+  gnome.launch({"foot", "--app-id=NotesTerm", "-T", "notes", "emacs", "-nw", "-Q", notes.string(),
+                "--eval",
+                "(progn (global-set-key (kbd \"C-s\") 'save-buffer) (insert \"typed \") "
+                "(run-with-idle-timer 0.2 nil 'write-region \"\" nil \"" +
+                    (dir / "notes.ready").string() + "\"))"});
+  ASSERT_TRUE(
+      GnomeSession::waitUntil([&] { return std::filesystem::exists(dir / "notes.ready"); }, 15))
+      << "foot with emacs (packages foot, emacs-nox) didn't start";
+  EXPECT_EQ(testing::readFile(notes), "before\n") << "the editor saved before Ctrl+S";
+
+  auto saver =
+      testing::keyboardSaver([] { return std::make_unique<GnomeSaveKeyboard>(GnomeShell(), 3); },
+                             {{.id = "org.example.notes",
+                               .name = "Notes",
+                               .program = "n",
+                               .startupWMClass = "NotesTerm"}});
+  const auto output = saver.saveNow(dir / "rescue", {"org.example.notes"}, {});
+  const auto pressed =
+      std::find_if(output.results.begin(), output.results.end(),
+                   [](const auto& r) { return r.bundleID == "org.example.notes"; });
+  ASSERT_NE(pressed, output.results.end());
+  EXPECT_EQ(pressed->outcome, SaverOutcome::pressedCommandS) << pressed->detail.value_or("");
+  EXPECT_TRUE(
+      GnomeSession::waitUntil([&] { return testing::readFile(notes) == "typed before\n"; }, 5))
+      << "the editor's file holds: " << testing::readFile(notes);
 }
 
 }  // namespace

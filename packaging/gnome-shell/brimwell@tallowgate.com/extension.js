@@ -129,12 +129,32 @@ class Bridge {
         invocation.return_value(null);
     }
 
+    // The overview, where the Shell starts, hides as a window comes to the front, and keys pressed
+    // before it has gone would reach it: the answer waits until it has (a second at most).
     ActivateAsync([id], invocation) {
         const window = this._window(id, invocation);
         if (!window)
             return;
-        Main.activateWindow(window, global.display.get_current_time_roundtrip());
-        invocation.return_value(null);
+        const time = global.display.get_current_time_roundtrip();
+        if (!Main.overview.visible) {
+            Main.activateWindow(window, time);
+            invocation.return_value(null);
+            return;
+        }
+        let timeout = 0;
+        const hidden = Main.overview.connect('hidden', () => answer());
+        const answer = () => {
+            Main.overview.disconnect(hidden);
+            if (timeout)
+                GLib.source_remove(timeout);
+            invocation.return_value(null);
+        };
+        timeout = GLib.timeout_add(GLib.PRIORITY_DEFAULT, 1000, () => {
+            timeout = 0;
+            answer();
+            return GLib.SOURCE_REMOVE;
+        });
+        Main.activateWindow(window, time);
     }
 
     PressControlSAsync(params, invocation) {
