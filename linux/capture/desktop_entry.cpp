@@ -48,14 +48,15 @@ std::string unescaped(std::string_view value) {
   return out;
 }
 
-// The program Exec words start: the first word, past an "env" and its assignments.
+// The program Exec words start: the first word, past an "env" and its assignments. A field code
+// is never a program: nothing would be left to start once it was replaced or dropped.
 std::string execProgram(const std::vector<std::string>& words) {
   std::size_t first = 0;
   if (first < words.size() && std::filesystem::path(words[first]).filename() == "env") {
     ++first;
     while (first < words.size() && words[first].find('=') != std::string::npos) ++first;
   }
-  if (first >= words.size()) return {};
+  if (first >= words.size() || words[first].starts_with('%')) return {};
   return std::filesystem::path(words[first]).filename().string();
 }
 

@@ -42,6 +42,8 @@ TEST(DesktopEntry, ReadsTheApplicationGroupOnly) {
       {"[Desktop Entry]\nType=Link\nName=Site\nExec=x\n", std::nullopt},
       {"[Desktop Entry]\nType=Application\nName=Gone\nExec=x\nHidden=true\n", std::nullopt},
       {"[Desktop Entry]\nType=Application\nName=NoExec\n", std::nullopt},
+      {"[Desktop Entry]\nType=Application\nName=Codes\nExec=%F\n", std::nullopt},
+      {"[Desktop Entry]\nType=Application\nName=Codes\nExec=env A=1 %U\n", std::nullopt},
       {"[Other]\nType=Application\nName=A\nExec=a\n", std::nullopt},
   };
   for (const auto& c : cases) EXPECT_EQ(parseDesktopEntry("t", c.text), c.expected) << c.text;
