@@ -34,6 +34,26 @@ struct PassState {
   bool abandoned = false;  // the pass has answered; the worker asks nothing more
 };
 
+// The one result of an application asked nothing, or asked in vain.
+SavePassOutput oneResult(const RunningApp& app, SaverOutcome outcome, std::string detail) {
+  return {.results = {{.bundleID = app.bundleID,
+                       .appName = app.name,
+                       .outcome = outcome,
+                       .detail = std::move(detail)}}};
+}
+
+// A server's reports, or a failed report naming the server that couldn't be asked, so the other
+// servers' buffers still count.
+void addServerReports(std::vector<BufferReport>& reports, const std::string& server,
+                      Result<std::vector<BufferReport>> answered) {
+  if (!answered) {
+    reports.push_back(
+        {.kind = BufferReport::Kind::failed, .buffer = server, .file = answered.error().message()});
+    return;
+  }
+  reports.insert(reports.end(), answered->begin(), answered->end());
+}
+
 class PassWorker {
  public:
   PassWorker(SaveTools tools, std::shared_ptr<PassState> state, std::filesystem::path folder,
@@ -90,10 +110,8 @@ class PassWorker {
         output = ask(plan);
       } catch (const std::exception&) {
         // Out of memory, say: this application's result says so, and the pass goes on.
-        output.results = {{.bundleID = plan.app.bundleID,
-                           .appName = plan.app.name,
-                           .outcome = SaverOutcome::failed,
-                           .detail = "Asking it to save stopped with an internal error."}};
+        output = oneResult(plan.app, SaverOutcome::failed,
+                           "Asking it to save stopped with an internal error.");
       }
       std::lock_guard lock(state_->mutex);
       if (state_->abandoned) return;
@@ -145,10 +163,8 @@ class PassWorker {
   SavePassOutput askNeovim(const RunningApp& app) {
     const auto sockets = tools_.neovim ? tools_.neovim->sockets() : std::vector<std::string>{};
     if (sockets.empty()) {
-      return {.results = {{.bundleID = app.bundleID,
-                           .appName = app.name,
-                           .outcome = SaverOutcome::notSupported,
-                           .detail = "Neovim runs without a server socket Brimwell can find."}}};
+      return oneResult(app, SaverOutcome::notSupported,
+                       "Neovim runs without a server socket Brimwell can find.");
     }
     std::vector<BufferReport> reports;
     for (const auto& socket : sockets) {
@@ -157,16 +173,10 @@ class PassWorker {
                             std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                                 std::chrono::duration<double>(budget_.neovim));
       auto connection = NvimConnection::open(socket, deadline);
-      auto answered = connection
-                          ? saveNvimBuffers(*connection, folder_, deadline)
-                          : Result<std::vector<BufferReport>>(Unexpected(connection.error()));
-      if (!answered) {
-        reports.push_back({.kind = BufferReport::Kind::failed,
-                           .buffer = "the server at " + socket,
-                           .file = answered.error().message()});
-        continue;
-      }
-      reports.insert(reports.end(), answered->begin(), answered->end());
+      addServerReports(reports, "the server at " + socket,
+                       connection
+                           ? saveNvimBuffers(*connection, folder_, deadline)
+                           : Result<std::vector<BufferReport>>(Unexpected(connection.error())));
     }
     return bufferPassOutput(reports, app.bundleID, app.name, "Neovim");
   }
@@ -175,37 +185,24 @@ class PassWorker {
   // client-server carries one expression, and the expression sources it.
   SavePassOutput askVim(const RunningApp& app) {
     const auto names = tools_.vim ? tools_.vim->names(budget_.vim) : std::vector<std::string>{};
-    const auto failedWith = [&](std::string detail) {
-      return SavePassOutput{.results = {{.bundleID = app.bundleID,
-                                         .appName = app.name,
-                                         .outcome = SaverOutcome::failed,
-                                         .detail = std::move(detail)}}};
-    };
     if (names.empty()) {
-      return {
-          .results = {{.bundleID = app.bundleID,
-                       .appName = app.name,
-                       .outcome = SaverOutcome::notSupported,
-                       .detail = "Vim runs without a server Brimwell can reach; a Vim with "
-                                 "+clientserver started with --servername, or gvim, has one."}}};
+      return oneResult(app, SaverOutcome::notSupported,
+                       "Vim runs without a server Brimwell can reach; a Vim with +clientserver "
+                       "started with --servername, or gvim, has one.");
     }
     const auto script = vimSaveScript(folder_);
-    if (!script) return failedWith(script.error().message());
+    if (!script) return oneResult(app, SaverOutcome::failed, script.error().message());
     const PrivateFile file(*script, ".vim");
-    if (file.path().empty()) return failedWith("The script for Vim couldn't be written.");
+    if (file.path().empty()) {
+      return oneResult(app, SaverOutcome::failed, "The script for Vim couldn't be written.");
+    }
     std::vector<BufferReport> reports;
     for (const auto& name : names) {
       if (abandoned()) break;
       const auto answer = tools_.vim->eval(name, vimSaveExpression(file.path()), budget_.vim);
-      auto answered = answer ? parseVimSaveAnswer(*answer)
-                             : Result<std::vector<BufferReport>>(Unexpected(answer.error()));
-      if (!answered) {
-        reports.push_back({.kind = BufferReport::Kind::failed,
-                           .buffer = "the server " + name,
-                           .file = answered.error().message()});
-        continue;
-      }
-      reports.insert(reports.end(), answered->begin(), answered->end());
+      addServerReports(reports, "the server " + name,
+                       answer ? parseVimSaveAnswer(*answer)
+                              : Result<std::vector<BufferReport>>(Unexpected(answer.error())));
     }
     return bufferPassOutput(reports, app.bundleID, app.name, "Vim");
   }
