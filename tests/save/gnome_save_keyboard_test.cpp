@@ -96,10 +96,8 @@ TEST(GnomeSaveKeyboard, CtrlSSavesTheChangeInAnEditor) {
                                .program = "n",
                                .startupWMClass = "NotesTerm"}});
   const auto output = saver.saveNow(dir / "rescue", {"org.example.notes"}, {});
-  const auto pressed =
-      std::find_if(output.results.begin(), output.results.end(),
-                   [](const auto& r) { return r.bundleID == "org.example.notes"; });
-  ASSERT_NE(pressed, output.results.end());
+  const auto* pressed = testing::resultFor(output, "org.example.notes");
+  ASSERT_NE(pressed, nullptr);
   EXPECT_EQ(pressed->outcome, SaverOutcome::pressedCommandS) << pressed->detail.value_or("");
   EXPECT_TRUE(
       GnomeSession::waitUntil([&] { return testing::readFile(notes) == "typed before\n"; }, 5))

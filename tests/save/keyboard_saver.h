@@ -1,11 +1,13 @@
-// The save pass as the keyboard tests run it: a real keyboard of the display under test, the
-// real process table, no Emacs or Neovim, and the desktop files the test names.
+// The save pass as the tests run it: a real keyboard of the display under test (or none), the
+// real process table, no editor servers but those a test names, and the desktop files it names.
 #pragma once
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "linux/save/linux_document_saver.h"
@@ -14,17 +16,41 @@
 
 namespace brimwell::testing {
 
+// The tools of a test's pass: `keyboard`, the real process table, an Emacs server that isn't
+// there, no Neovim or Vim server, and the desktop files `entries`. A test sets what it asks.
+inline SaveTools passTools(std::unique_ptr<SaveKeyboard> keyboard,
+                           std::vector<DesktopEntry> entries = {}) {
+  return SaveTools{.keyboard = std::move(keyboard),
+                   .emacs = std::make_unique<EmacsClientServer>("/nonexistent/brimwell-test-emacs"),
+                   .neovim = std::make_unique<FixedNvimServers>(),
+                   .processes = std::make_unique<ProcProcessTable>(),
+                   .desktopFiles = std::make_unique<FixedCatalog>(std::move(entries)),
+                   .user = ::getuid()};
+}
+
 inline LinuxDocumentSaver keyboardSaver(std::function<std::unique_ptr<SaveKeyboard>()> keyboard,
                                         std::vector<DesktopEntry> entries) {
   return LinuxDocumentSaver([keyboard = std::move(keyboard), entries = std::move(entries)] {
-    return SaveTools{
-        .keyboard = keyboard(),
-        .emacs = std::make_unique<EmacsClientServer>("/nonexistent/brimwell-test-emacs"),
-        .neovim = std::make_unique<FixedNvimServers>(),
-        .processes = std::make_unique<ProcProcessTable>(),
-        .desktopFiles = std::make_unique<FixedCatalog>(entries),
-        .user = ::getuid()};
+    return passTools(keyboard(), entries);
   });
+}
+
+// No display: a pass with it asks only the editors the process list names.
+class WindowlessKeyboard final : public SaveKeyboard {
+ public:
+  Result<std::vector<ClientWindow>> windows() override {
+    return fail("There is no X display to ask.");
+  }
+  std::optional<WindowId> activeWindow() override { return std::nullopt; }
+  Status activate(const WindowId&) override { return {}; }
+  Status pressControlS() override { return {}; }
+};
+
+// The pass's result for the application `bundleID`, or null when it has none.
+inline const SaverResult* resultFor(const SavePassOutput& output, const std::string& bundleID) {
+  const auto found = std::find_if(output.results.begin(), output.results.end(),
+                                  [&](const SaverResult& r) { return r.bundleID == bundleID; });
+  return found == output.results.end() ? nullptr : &*found;
 }
 
 // The two applications of the Ctrl+S tests: the writer is asked, the other isn't.

@@ -11,8 +11,7 @@
 
 #include "linux/save/linux_document_saver.h"
 #include "linux/save/nvim_servers.h"
-#include "tests/save/fixed_catalog.h"
-#include "tests/save/fixed_nvim_servers.h"
+#include "tests/save/keyboard_saver.h"
 #include "tests/save/nvim_process.h"
 #include "tests/save/silent_socket.h"
 #include "tests/support/temp_dir.h"
@@ -88,35 +87,18 @@ TEST(NvimRules, NamesRescueCopiesAfterTheBufferAndNumbersRepeats) {
             "a\n\nb\n");
 }
 
-// No display: the pass asks only what the process list names.
-class NoDisplay final : public SaveKeyboard {
- public:
-  Result<std::vector<ClientWindow>> windows() override {
-    return fail("There is no X display to ask.");
-  }
-  std::optional<WindowId> activeWindow() override { return std::nullopt; }
-  Status activate(const WindowId&) override { return {}; }
-  Status pressControlS() override { return {}; }
-};
-
 LinuxDocumentSaver saverFor(std::vector<std::string> sockets, double neovimBudget = 15) {
   return LinuxDocumentSaver(
       [sockets] {
-        return SaveTools{
-            .keyboard = std::make_unique<NoDisplay>(),
-            .emacs = std::make_unique<EmacsClientServer>("/nonexistent/brimwell-test-emacs"),
-            .neovim = std::make_unique<testing::FixedNvimServers>(sockets),
-            .processes = std::make_unique<ProcProcessTable>(),  // the test's own nvim runs
-            .desktopFiles = std::make_unique<testing::FixedCatalog>(std::vector<DesktopEntry>{}),
-            .user = ::getuid()};
+        auto tools = testing::passTools(std::make_unique<testing::WindowlessKeyboard>());
+        tools.neovim = std::make_unique<testing::FixedNvimServers>(sockets);
+        return tools;
       },
       {.pass = 20, .neovim = neovimBudget});
 }
 
 const SaverResult* nvimResult(const SavePassOutput& output) {
-  const auto found = std::find_if(output.results.begin(), output.results.end(),
-                                  [](const SaverResult& r) { return r.bundleID == "nvim"; });
-  return found == output.results.end() ? nullptr : &*found;
+  return testing::resultFor(output, "nvim");
 }
 
 Status call(NvimConnection& nvim, const std::string& method, MsgArray args) {

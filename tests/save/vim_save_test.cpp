@@ -11,8 +11,7 @@
 
 #include "linux/save/linux_document_saver.h"
 #include "linux/save/vim_servers.h"
-#include "tests/save/fixed_catalog.h"
-#include "tests/save/fixed_nvim_servers.h"
+#include "tests/save/keyboard_saver.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
 #include "tests/support/x_session.h"
@@ -40,34 +39,19 @@ TEST(VimRules, ServerListsAndStringsAreReadAndWrittenAsVimDoes) {
                 {.kind = BufferReport::Kind::saved, .buffer = "/w/a", .file = "/w/a"}}));
 }
 
-// No windows to press keys in: the pass asks only the editors of the process list.
-class WindowlessKeyboard final : public SaveKeyboard {
- public:
-  Result<std::vector<ClientWindow>> windows() override { return fail("No display here."); }
-  std::optional<WindowId> activeWindow() override { return std::nullopt; }
-  Status activate(const WindowId&) override { return {}; }
-  Status pressControlS() override { return {}; }
-};
-
 LinuxDocumentSaver vimSaver(double vimBudget = 10) {
   return LinuxDocumentSaver(
       [] {
-        return SaveTools{
-            .keyboard = std::make_unique<WindowlessKeyboard>(),
-            .emacs = std::make_unique<EmacsClientServer>("/nonexistent/brimwell-test-emacs"),
-            .neovim = std::make_unique<testing::FixedNvimServers>(),
-            .vim = std::make_unique<VimClientServers>(),
-            .processes = std::make_unique<ProcProcessTable>(),  // the test's own vim runs
-            .desktopFiles = std::make_unique<testing::FixedCatalog>(std::vector<DesktopEntry>{}),
-            .user = ::getuid()};
+        auto tools = testing::passTools(std::make_unique<testing::WindowlessKeyboard>());
+        tools.vim = std::make_unique<VimClientServers>();
+        return tools;
       },
       {.pass = 20, .vim = vimBudget});
 }
 
 SaverResult vimResult(const SavePassOutput& output) {
-  const auto found = std::find_if(output.results.begin(), output.results.end(),
-                                  [](const SaverResult& r) { return r.bundleID == "vim"; });
-  return found == output.results.end() ? SaverResult{.detail = "no result for Vim"} : *found;
+  const auto* found = testing::resultFor(output, "vim");
+  return found ? *found : SaverResult{.detail = "no result for Vim"};
 }
 
 TEST(VimSave, SavesShownAndHiddenFilesAndRescuesTheRest) {
