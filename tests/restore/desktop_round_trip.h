@@ -3,9 +3,12 @@
 // and at what a capture found.
 #pragma once
 
+#include <signal.h>
+
 #include <algorithm>
 #include <asio/io_context.hpp>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
@@ -13,6 +16,7 @@
 
 #include "brimwell/core/engine/manual_clock.h"
 #include "linux/capture/linux_workspace_capturer.h"
+#include "linux/capture/xcb_window_source.h"
 #include "linux/restore/linux_restore_executor.h"
 #include "linux/restore/session_window_control.h"
 #include "tests/support/scoped_environment.h"
@@ -61,6 +65,46 @@ inline std::multiset<std::string> directories(const TerminalRecord& record) {
   }
   return found;
 }
+
+// Each window's tabs of the terminal `kind` in `snapshot`, a tab as `text` gives it (else its
+// directory, "?" without one), in a set so the windows' order doesn't count.
+inline std::multiset<std::vector<std::string>> windowTabs(
+    const Snapshot& snapshot, TerminalKind kind,
+    const std::function<std::string(const TerminalTabRecord&)>& text = {}) {
+  std::multiset<std::vector<std::string>> found;
+  for (const auto& window : terminal(snapshot, kind).windows) {
+    std::vector<std::string> tabs;
+    for (const auto& tab : window.tabs) {
+      tabs.push_back(text ? text(tab) : tab.directory.value_or("?"));
+    }
+    found.insert(tabs);
+  }
+  return found;
+}
+
+// The windows of class `appClass` on the X display `display`.
+inline std::vector<DesktopWindow> windowsOfClass(const std::string& display,
+                                                 const std::string& appClass) {
+  std::vector<DesktopWindow> found;
+  if (auto desktop = XcbWindowSource(display).desktop()) {
+    for (const auto& window : desktop->windows) {
+      if (window.appClass == appClass) found.push_back(window);
+    }
+  }
+  return found;
+}
+
+// Ends, as it goes, the process of every window of class `appClass` on `display`: the programs a
+// restore started are detached, so no test session ends them.
+struct EndsWindowsOfClass {
+  std::string display;
+  std::string appClass;
+  ~EndsWindowsOfClass() {
+    for (const auto& window : windowsOfClass(display, appClass)) {
+      if (window.pid) ::kill(*window.pid, SIGTERM);
+    }
+  }
+};
 
 // Each window's tabs (one text per tab) as a test message shows them: "[ a b ] [ c ] ".
 inline std::string showWindows(const std::multiset<std::vector<std::string>>& windows) {

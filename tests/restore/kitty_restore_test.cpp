@@ -2,7 +2,6 @@
 // closed, and brought back by `brimwell restore` in those directories; restored again, nothing
 // new opens. With remote control on, the tabs of each window come back as tabs of one window.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <asio/io_context.hpp>
 #include <fstream>
@@ -11,7 +10,6 @@
 #include "brimwell/core/engine/manual_clock.h"
 #include "brimwell/core/snapshots/snapshot_store.h"
 #include "linux/capture/linux_workspace_capturer.h"
-#include "linux/capture/xcb_window_source.h"
 #include "tests/cli/run_tool.h"
 #include "tests/restore/desktop_round_trip.h"
 #include "tests/support/scoped_environment.h"
@@ -24,51 +22,6 @@ namespace {
 using testing::XSession;
 
 Snapshot captureWithoutClipboard() { return testing::captureNow(false); }
-
-std::multiset<std::string> kittyDirectories(const Snapshot& snapshot) {
-  std::multiset<std::string> found;
-  for (const auto& record : snapshot.terminals) {
-    if (record.app != TerminalKind::kitty) continue;
-    for (const auto& window : record.windows) {
-      for (const auto& tab : window.tabs) found.insert(tab.directory.value_or("?"));
-    }
-  }
-  return found;
-}
-
-// Each kitty window's tab directories, in a set so the windows' order doesn't count.
-std::multiset<std::vector<std::string>> kittyTabs(const Snapshot& snapshot) {
-  std::multiset<std::vector<std::string>> found;
-  for (const auto& record : snapshot.terminals) {
-    if (record.app != TerminalKind::kitty) continue;
-    for (const auto& window : record.windows) {
-      std::vector<std::string> tabs;
-      for (const auto& tab : window.tabs) tabs.push_back(tab.directory.value_or("?"));
-      found.insert(tabs);
-    }
-  }
-  return found;
-}
-
-std::vector<DesktopWindow> kittyWindows(const std::string& display) {
-  std::vector<DesktopWindow> found;
-  if (auto desktop = XcbWindowSource(display).desktop()) {
-    for (const auto& window : desktop->windows) {
-      if (window.appClass == "kitty") found.push_back(window);
-    }
-  }
-  return found;
-}
-
-// Ends the kitty processes the restore started (detached, so not the session's clients).
-struct RestoredKitties {
-  std::string display;
-  ~RestoredKitties() {
-    for (const auto& window : kittyWindows(display)) {
-      if (window.pid) ::kill(*window.pid, SIGTERM);
-    }
-  }
-};
 
 TEST(KittyRestore, WindowsComeBackInTheirShellsDirectories) {
   XSession x;
@@ -83,7 +36,7 @@ TEST(KittyRestore, WindowsComeBackInTheirShellsDirectories) {
   environment.set("DISPLAY", x.display());
   environment.set("SHELL", "/bin/sh");
   environment.set("HOME", dirs.path().string());  // kitty's configuration and no one else's
-  RestoredKitties restored{x.display()};
+  testing::EndsWindowsOfClass restored{x.display(), "kitty"};
   // kitty runs the login shell of the password database, which for a system account may be
   // nologin (and a window whose shell ends closes): this one runs sh, restored ones too.
   std::filesystem::create_directories(dirs / ".config" / "kitty");
@@ -97,7 +50,8 @@ TEST(KittyRestore, WindowsComeBackInTheirShellsDirectories) {
   ASSERT_TRUE(XSession::waitUntil(
       [&] {
         recorded = captureWithoutClipboard();
-        return kittyDirectories(recorded) == std::multiset<std::string>{alpha, beta};
+        return testing::directories(testing::terminal(recorded, TerminalKind::kitty)) ==
+               std::multiset<std::string>{alpha, beta};
       },
       10))
       << "the kitty windows' shells were never seen in their directories";
@@ -114,7 +68,8 @@ TEST(KittyRestore, WindowsComeBackInTheirShellsDirectories) {
 
   x.end(first);
   x.end(second);
-  ASSERT_TRUE(XSession::waitUntil([&] { return kittyWindows(x.display()).empty(); }, 10));
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] { return testing::windowsOfClass(x.display(), "kitty").empty(); }, 10));
   const std::string support = (dirs / "support").string();
   const auto run = testing::runTool({"restore", recorded.id, "--support", support});
   EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -123,17 +78,18 @@ TEST(KittyRestore, WindowsComeBackInTheirShellsDirectories) {
   EXPECT_TRUE(XSession::waitUntil(
       [&] {
         back = captureWithoutClipboard();
-        return kittyDirectories(back) == std::multiset<std::string>{alpha, beta};
+        return testing::directories(testing::terminal(back, TerminalKind::kitty)) ==
+               std::multiset<std::string>{alpha, beta};
       },
       15))
       << run.out;
-  EXPECT_EQ(kittyWindows(x.display()).size(), 2u);
+  EXPECT_EQ(testing::windowsOfClass(x.display(), "kitty").size(), 2u);
 
   // Both are open now, so a second restore opens none.
   const auto again = testing::runTool({"restore", recorded.id, "--support", support});
   EXPECT_EQ(again.status, 0) << again.out;
   std::this_thread::sleep_for(std::chrono::milliseconds(500));
-  EXPECT_EQ(kittyWindows(x.display()).size(), 2u) << again.out;
+  EXPECT_EQ(testing::windowsOfClass(x.display(), "kitty").size(), 2u) << again.out;
 }
 
 TEST(KittyRestore, TabsKittyNamesComeBackAsTabsOfTheirWindow) {
@@ -151,7 +107,7 @@ TEST(KittyRestore, TabsKittyNamesComeBackAsTabsOfTheirWindow) {
   environment.set("DISPLAY", x.display());
   environment.set("SHELL", "/bin/sh");
   environment.set("HOME", dirs.path().string());
-  RestoredKitties restored{x.display()};
+  testing::EndsWindowsOfClass restored{x.display(), "kitty"};
   // Every kitty, the restored ones too, listens on a socket of its own (kitty adds its pid).
   std::filesystem::create_directories(dirs / ".config" / "kitty");
   std::ofstream(dirs / ".config" / "kitty" / "kitty.conf")
@@ -168,16 +124,17 @@ TEST(KittyRestore, TabsKittyNamesComeBackAsTabsOfTheirWindow) {
   ASSERT_TRUE(XSession::waitUntil(
       [&] {
         recorded = captureWithoutClipboard();
-        return kittyTabs(recorded) == expected;
+        return testing::windowTabs(recorded, TerminalKind::kitty) == expected;
       },
       20))
       << "kitty (package kitty) never named its tabs; last seen: "
-      << testing::showWindows(kittyTabs(recorded));
+      << testing::showWindows(testing::windowTabs(recorded, TerminalKind::kitty));
   recorded.id = "20260301T140509.250Z";
   ASSERT_TRUE(SnapshotStore(BrimwellPaths{dirs / "support", dirs / "rescued"}).save(recorded));
 
   x.end(kitty);
-  ASSERT_TRUE(XSession::waitUntil([&] { return kittyWindows(x.display()).empty(); }, 10));
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] { return testing::windowsOfClass(x.display(), "kitty").empty(); }, 10));
   const auto run =
       testing::runTool({"restore", recorded.id, "--support", (dirs / "support").string()});
   EXPECT_EQ(run.status, 0) << run.out << run.err;
@@ -185,10 +142,12 @@ TEST(KittyRestore, TabsKittyNamesComeBackAsTabsOfTheirWindow) {
   EXPECT_TRUE(XSession::waitUntil(
       [&] {
         back = captureWithoutClipboard();
-        return kittyTabs(back) == expected && kittyWindows(x.display()).size() == 2;
+        return testing::windowTabs(back, TerminalKind::kitty) == expected &&
+               testing::windowsOfClass(x.display(), "kitty").size() == 2;
       },
       20))
-      << run.out << "the restored kitty windows hold " << testing::showWindows(kittyTabs(back));
+      << run.out << "the restored kitty windows hold "
+      << testing::showWindows(testing::windowTabs(back, TerminalKind::kitty));
   // The session files the restore handed kitty are gone.
   for (const auto& entry : std::filesystem::directory_iterator(
            std::getenv("XDG_RUNTIME_DIR") ? std::getenv("XDG_RUNTIME_DIR") : "/tmp")) {

@@ -2,14 +2,12 @@
 // be set to: each window's tabs are told apart over Konsole's bus interface, with Konsole's own
 // titles, and `brimwell restore` brings back each window with its tabs, once.
 #include <gtest/gtest.h>
-#include <signal.h>
 
 #include <fstream>
 #include <set>
 
 #include "brimwell/core/snapshots/snapshot_store.h"
 #include "linux/capture/konsole_bus.h"
-#include "linux/capture/xcb_window_source.h"
 #include "linux/deadline_bus.h"
 #include "tests/cli/run_tool.h"
 #include "tests/restore/desktop_round_trip.h"
@@ -23,41 +21,12 @@ namespace {
 
 using testing::XSession;
 
-// Each Konsole window's tabs as "directory | title", in a set so the windows' order doesn't count.
+// Each Konsole window's tabs as "directory | title".
 std::multiset<std::vector<std::string>> konsoleWindows(const Snapshot& snapshot) {
-  std::multiset<std::vector<std::string>> found;
-  for (const auto& record : snapshot.terminals) {
-    if (record.app != TerminalKind::konsole) continue;
-    for (const auto& window : record.windows) {
-      std::vector<std::string> tabs;
-      for (const auto& tab : window.tabs) {
-        tabs.push_back(tab.directory.value_or("?") + " | " + tab.title);
-      }
-      found.insert(tabs);
-    }
-  }
-  return found;
+  return testing::windowTabs(snapshot, TerminalKind::konsole, [](const TerminalTabRecord& tab) {
+    return tab.directory.value_or("?") + " | " + tab.title;
+  });
 }
-
-std::vector<DesktopWindow> konsoleDesktopWindows(const std::string& display) {
-  std::vector<DesktopWindow> found;
-  if (auto desktop = XcbWindowSource(display).desktop()) {
-    for (const auto& window : desktop->windows) {
-      if (window.appClass == "konsole") found.push_back(window);
-    }
-  }
-  return found;
-}
-
-// Ends the Konsoles the restore started (detached, so not the session's clients).
-struct RestoredKonsoles {
-  std::string display;
-  ~RestoredKonsoles() {
-    for (const auto& window : konsoleDesktopWindows(display)) {
-      if (window.pid) ::kill(*window.pid, SIGTERM);
-    }
-  }
-};
 
 TEST(KonsoleRestore, EachWindowKeepsItsOwnTabsAndGetsThemBack) {
   XSession x;
@@ -77,14 +46,14 @@ TEST(KonsoleRestore, EachWindowKeepsItsOwnTabsAndGetsThemBack) {
   environment.set("XDG_CONFIG_HOME", (dirs / ".config").string());
   environment.set("QT_QPA_PLATFORM", "xcb");
   std::ofstream(dirs / ".config" / "konsolerc") << "[KonsoleWindow]\nUseSingleInstance=true\n";
-  RestoredKonsoles restored{x.display()};
+  testing::EndsWindowsOfClass restored{x.display(), "konsole"};
 
   const pid_t konsole = x.launch({"konsole", "--workdir", dir("alpha")}, dir("alpha"));
   ASSERT_TRUE(x.windowOf(konsole, 20)) << "konsole (package konsole) showed no window";
   // A second `konsole` hands its window to the first process, which then has two.
   x.launch({"konsole", "--workdir", dir("beta")}, dir("beta"));
-  ASSERT_TRUE(
-      XSession::waitUntil([&] { return konsoleDesktopWindows(x.display()).size() == 2; }, 20));
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] { return testing::windowsOfClass(x.display(), "konsole").size() == 2; }, 20));
   ASSERT_TRUE(XSession::waitUntil(
       [&] {
         DeadlineBus session(DeadlineBus::Kind::session, std::chrono::seconds(2));
@@ -114,13 +83,15 @@ TEST(KonsoleRestore, EachWindowKeepsItsOwnTabsAndGetsThemBack) {
   ASSERT_TRUE(told) << told.error().message();
   std::multiset<std::string> toldTitles, shownTitles;
   for (const auto& window : *told) toldTitles.insert(window.title);
-  for (const auto& window : konsoleDesktopWindows(x.display())) shownTitles.insert(window.title);
+  for (const auto& window : testing::windowsOfClass(x.display(), "konsole"))
+    shownTitles.insert(window.title);
   EXPECT_EQ(toldTitles, shownTitles);
 
   recorded.id = "20260301T140509.250Z";
   ASSERT_TRUE(SnapshotStore(BrimwellPaths{dirs / "support", dirs / "rescued"}).save(recorded));
   x.end(konsole);
-  ASSERT_TRUE(XSession::waitUntil([&] { return konsoleDesktopWindows(x.display()).empty(); }, 10));
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] { return testing::windowsOfClass(x.display(), "konsole").empty(); }, 10));
 
   const std::string support = (dirs / "support").string();
   for (int run = 0; run < 2; ++run) {
@@ -137,7 +108,7 @@ TEST(KonsoleRestore, EachWindowKeepsItsOwnTabsAndGetsThemBack) {
         },
         20))
         << again.out << testing::showWindows(konsoleWindows(back));
-    EXPECT_EQ(konsoleDesktopWindows(x.display()).size(), 2u);
+    EXPECT_EQ(testing::windowsOfClass(x.display(), "konsole").size(), 2u);
   }
 }
 

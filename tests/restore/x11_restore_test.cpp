@@ -34,16 +34,6 @@ using testing::captureNow;
 using testing::directories;
 using testing::terminal;
 
-std::vector<DesktopWindow> xterms(const std::string& display) {
-  std::vector<DesktopWindow> found;
-  if (auto desktop = XcbWindowSource(display).desktop()) {
-    for (const auto& window : desktop->windows) {
-      if (window.appClass == "XTerm") found.push_back(window);
-    }
-  }
-  return found;
-}
-
 // Ends the test's tmux server however the test ends.
 struct TmuxServerGuard {
   ~TmuxServerGuard() { (void)runChild({"tmux", "kill-server"}, 5); }
@@ -126,7 +116,8 @@ TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
   x.end(second);
   x.end(clip);
   ASSERT_TRUE(runChild({"tmux", "kill-server"}, 5));
-  ASSERT_TRUE(XSession::waitUntil([&] { return xterms(x.display()).empty(); }, 10));
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] { return testing::windowsOfClass(x.display(), "XTerm").empty(); }, 10));
   const std::string support = (dirs / "support").string();
 
   const auto dry = testing::runTool({"restore", recorded.id, "--support", support, "--dry-run"});
@@ -137,7 +128,8 @@ TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
   EXPECT_NE(dry.out.find("Restore the clipboard"), std::string::npos) << dry.out;
   const auto dryLines = testing::lines(dry.out);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_TRUE(xterms(x.display()).empty()) << "the dry run opened a window";
+  EXPECT_TRUE(testing::windowsOfClass(x.display(), "XTerm").empty())
+      << "the dry run opened a window";
   EXPECT_NE(runChild({"tmux", "has-session"}, 5)->exitStatus, 0) << "the dry run started tmux";
   EXPECT_EQ(journals.read()->pendingRestoreSnapshotID, recorded.id);
 
@@ -160,11 +152,12 @@ TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
   EXPECT_EQ(journals.read()->pendingRestoreSnapshotID, std::nullopt);
 
   // The windows at their recorded frames, the shells and panes in their directories.
-  ASSERT_TRUE(XSession::waitUntil([&] { return xterms(x.display()).size() == 2; }, 10));
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] { return testing::windowsOfClass(x.display(), "XTerm").size() == 2; }, 10));
   std::vector<DesktopWindow> now;
   ASSERT_TRUE(XSession::waitUntil(
       [&] {
-        now = xterms(x.display());
+        now = testing::windowsOfClass(x.display(), "XTerm");
         return std::all_of(frames.begin(), frames.end(), [&](const Rect& frame) {
           return std::any_of(now.begin(), now.end(), [&](const DesktopWindow& w) {
             return w.frame && std::abs(w.frame->x - frame.x) <= 2 &&
@@ -208,7 +201,7 @@ TEST(X11Restore, ARecordedDesktopComesBackOnceWithAFailedStepReported) {
   EXPECT_EQ(testing::lines(again.out).size(), 3u) << again.out;  // progress, summary, the step
   EXPECT_NE(again.out.find("Launch Gone Editor"), std::string::npos) << again.out;
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
-  EXPECT_EQ(xterms(x.display()).size(), 2u);
+  EXPECT_EQ(testing::windowsOfClass(x.display(), "XTerm").size(), 2u);
   EXPECT_EQ(directories(terminal(captureNow(), TerminalKind::tmux)).size(), 2u);
 }
 
@@ -302,7 +295,8 @@ TEST(X11Restore, ReopenedTerminalWindowsGetTheirRecordedStates) {
   ASSERT_TRUE(SnapshotStore(BrimwellPaths{dirs / "support", dirs / "rescued"}).save(recorded));
   x.end(wide);
   x.end(hidden);
-  ASSERT_TRUE(XSession::waitUntil([&] { return xterms(x.display()).empty(); }, 10));
+  ASSERT_TRUE(XSession::waitUntil(
+      [&] { return testing::windowsOfClass(x.display(), "XTerm").empty(); }, 10));
 
   const auto run = testing::runTool({"restore", recorded.id, "--support",
                                      (dirs / "support").string(), "--only", "terminals,windows"});
@@ -310,7 +304,7 @@ TEST(X11Restore, ReopenedTerminalWindowsGetTheirRecordedStates) {
   std::vector<DesktopWindow> now;
   EXPECT_TRUE(XSession::waitUntil(
       [&] {
-        now = xterms(x.display());
+        now = testing::windowsOfClass(x.display(), "XTerm");
         return now.size() == 2 &&
                std::count_if(now.begin(), now.end(),
                              [](const DesktopWindow& w) { return w.hidden && !w.fullScreen; }) ==
