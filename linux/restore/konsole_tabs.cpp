@@ -11,14 +11,13 @@ Status openKonsoleTabs(pid_t pid, const std::vector<std::string>& directories,
   if (directories.empty()) return {};
   const auto until = std::chrono::steady_clock::now() + wait;
   const std::string service = "org.kde.konsole-" + std::to_string(pid);
-  const auto limit = std::chrono::milliseconds(1000);
-  while (DeadlineBus(DeadlineBus::Kind::session, limit).ownerProcess(service.c_str()) != pid) {
+  DeadlineBus bus(DeadlineBus::Kind::session, std::chrono::milliseconds(1000));
+  while (bus.ownerProcess(service.c_str()) != pid) {
     if (std::chrono::steady_clock::now() >= until) {
       return fail("Konsole didn't answer on the session bus, so its other tabs weren't opened.");
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
   }
-  DeadlineBus bus(DeadlineBus::Kind::session, limit);
   for (const auto& directory : directories) {
     auto message =
         bus.newCall(service.c_str(), "/Windows/1", "org.kde.konsole.Window", "newSession");
