@@ -10,7 +10,7 @@ packages=(
   liblz4-dev libxcb-xtest0-dev libxcb-ewmh-dev emacs-nox xvfb openbox xterm
   libxcb1-dev libxcb-icccm4-dev xclip tmux xdotool
   x11-utils neovim vim-gtk3 kitty chromium firefox-esr
-  sway foot xwayland wl-clipboard nano libwayland-dev libwayland-bin libxkbcommon-dev
+  sway foot xwayland wl-clipboard libwayland-dev libwayland-bin libxkbcommon-dev
   debhelper dpkg-dev lintian debootstrap desktop-file-utils
   kwin-wayland konsole
   gnome-shell

@@ -92,11 +92,6 @@ Status pressWithFakeInput(WaylandClient& client, WaylandClient::Deadline deadlin
 }  // namespace
 
 Status pressControlSOnWayland(const std::string& display, double timeout) {
-  return pressKeysOnWayland(display, {{kS, true}}, timeout);
-}
-
-Status pressKeysOnWayland(const std::string& display, const std::vector<KeyPress>& keys,
-                          double timeout) {
   const auto deadline = WaylandClient::after(timeout);
   auto opened = WaylandClient::open(display, timeout);
   if (!opened) return Unexpected(opened.error());
@@ -124,18 +119,12 @@ Status pressKeysOnWayland(const std::string& display, const std::vector<KeyPress
   }
   std::this_thread::sleep_for(kClientsBindTheirKeyboard);
   const std::uint32_t control = keymap->second;
-  for (const KeyPress& press : keys) {
-    if (press.control) {
-      zwp_virtual_keyboard_v1_key(keyboard, milliseconds(), kLeftControl, kPressed);
-      zwp_virtual_keyboard_v1_modifiers(keyboard, control, 0, 0, 0);
-    }
-    zwp_virtual_keyboard_v1_key(keyboard, milliseconds(), press.key, kPressed);
-    zwp_virtual_keyboard_v1_key(keyboard, milliseconds(), press.key, kReleased);
-    if (press.control) {
-      zwp_virtual_keyboard_v1_key(keyboard, milliseconds(), kLeftControl, kReleased);
-      zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
-    }
-  }
+  zwp_virtual_keyboard_v1_key(keyboard, milliseconds(), kLeftControl, kPressed);
+  zwp_virtual_keyboard_v1_modifiers(keyboard, control, 0, 0, 0);
+  zwp_virtual_keyboard_v1_key(keyboard, milliseconds(), kS, kPressed);
+  zwp_virtual_keyboard_v1_key(keyboard, milliseconds(), kS, kReleased);
+  zwp_virtual_keyboard_v1_key(keyboard, milliseconds(), kLeftControl, kReleased);
+  zwp_virtual_keyboard_v1_modifiers(keyboard, 0, 0, 0, 0);
   Status delivered = client.roundtrip(deadline);
   zwp_virtual_keyboard_v1_destroy(keyboard);
   (void)client.roundtrip(deadline);

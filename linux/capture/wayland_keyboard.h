@@ -5,25 +5,13 @@
 // X-KDE-Wayland-Interfaces), into the window that has the focus.
 #pragma once
 
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "brimwell/core/base/error.h"
 
 namespace brimwell {
 
-// A key by its Linux input event code, pressed alone or with Control held.
-struct KeyPress {
-  std::uint32_t key = 0;
-  bool control = false;
-};
-
-// Presses and releases each of `keys` in turn. `display` empty: $WAYLAND_DISPLAY. Bounded by
-// `timeout` seconds.
-Status pressKeysOnWayland(const std::string& display, const std::vector<KeyPress>& keys,
-                          double timeout);
-
+// `display` empty: $WAYLAND_DISPLAY. Bounded by `timeout` seconds.
 Status pressControlSOnWayland(const std::string& display, double timeout);
 
 }  // namespace brimwell

@@ -79,11 +79,8 @@ TEST(GnomeSaveKeyboard, CtrlSSavesTheChangeInAnEditor) {
   TempDir dir;
   const auto notes = dir / "notes.txt";
   std::ofstream(notes) << "before\n";
-  gnome.launch({"foot", "--app-id=NotesTerm", "-T", "notes", "emacs", "-nw", "-Q", notes.string(),
-                "--eval",
-                "(progn (global-set-key (kbd \"C-s\") 'save-buffer) (insert \"typed \") "
-                "(run-with-idle-timer 0.2 nil 'write-region \"\" nil \"" +
-                    (dir / "notes.ready").string() + "\"))"});
+  gnome.launch(testing::emacsWithAChange({"foot", "--app-id=NotesTerm", "-T", "notes"}, notes,
+                                         dir / "notes.ready"));
   ASSERT_TRUE(
       GnomeSession::waitUntil([&] { return std::filesystem::exists(dir / "notes.ready"); }, 15))
       << "foot with emacs (packages foot, emacs-nox) didn't start";

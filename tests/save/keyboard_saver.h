@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -51,6 +52,20 @@ inline const SaverResult* resultFor(const SavePassOutput& output, const std::str
   const auto found = std::find_if(output.results.begin(), output.results.end(),
                                   [&](const SaverResult& r) { return r.bundleID == bundleID; });
   return found == output.results.end() ? nullptr : &*found;
+}
+
+// `terminal` running an Emacs that edits `file` in the Ctrl+S tests: its buffer already holds the
+// change "typed " (so no key but Ctrl+S is pressed), Ctrl+S is bound to saving, and once it
+// waits for keys, its terminal set up, it creates `ready`.
+inline std::vector<std::string> emacsWithAChange(std::vector<std::string> terminal,
+                                                 const std::filesystem::path& file,
+                                                 const std::filesystem::path& ready) {
+  terminal.insert(terminal.end(),
+                  {"emacs", "-nw", "-Q", file.string(), "--eval",
+                   "(progn (global-set-key (kbd \"C-s\") 'save-buffer) (insert \"typed \") "
+                   "(run-with-idle-timer 0.2 nil 'write-region \"\" nil \"" +
+                       ready.string() + "\"))"});
+  return terminal;
 }
 
 // The two applications of the Ctrl+S tests: the writer is asked, the other isn't.

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "tests/save/keyboard_saver.h"
 #include "tests/support/kwin_session.h"
 #include "tests/support/scoped_environment.h"
 #include "tests/support/temp_dir.h"
@@ -36,11 +37,8 @@ TEST(KwinSaveKeyboard, PressesCtrlSInTheActiveWindowThroughKwinsFakeInput) {
   const auto notes = dir / "notes.txt";
   std::ofstream(notes) << "before\n";
   const auto other = (dir / "other").string();
-  const pid_t writer = kwin.launch(
-      inKitty("writer", {"emacs", "-nw", "-Q", notes.string(), "--eval",
-                         "(progn (global-set-key (kbd \"C-s\") 'save-buffer) (insert \"typed \") "
-                         "(write-region \"\" nil \"" +
-                             (dir / "writer.ready").string() + "\"))"}));
+  const pid_t writer =
+      kwin.launch(testing::emacsWithAChange(inKitty("writer", {}), notes, dir / "writer.ready"));
   const pid_t reader =
       kwin.launch(inKitty("other", {"sh", "-c",
                                     "stty raw -echo -ixon && : > '" + other +
