@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "tests/save/keyboard_saver.h"
 #include "tests/support/gnome_session.h"
@@ -76,29 +75,9 @@ TEST(GnomeSaveKeyboard, PressesCtrlSInTheWindowItBroughtToTheFront) {
 TEST(GnomeSaveKeyboard, CtrlSSavesTheChangeInAnEditor) {
   GnomeSession gnome;
   ASSERT_TRUE(gnome.ready()) << gnome.error();
-  TempDir dir;
-  const auto notes = dir / "notes.txt";
-  std::ofstream(notes) << "before\n";
-  gnome.launch(testing::emacsWithAChange({"foot", "--app-id=NotesTerm", "-T", "notes"}, notes,
-                                         dir / "notes.ready"));
-  ASSERT_TRUE(
-      GnomeSession::waitUntil([&] { return std::filesystem::exists(dir / "notes.ready"); }, 15))
-      << "foot with emacs (packages foot, emacs-nox) didn't start";
-  EXPECT_EQ(testing::readFile(notes), "before\n") << "the editor saved before Ctrl+S";
-
-  auto saver =
-      testing::keyboardSaver([] { return std::make_unique<GnomeSaveKeyboard>(GnomeShell(), 3); },
-                             {{.id = "org.example.notes",
-                               .name = "Notes",
-                               .program = "n",
-                               .startupWMClass = "NotesTerm"}});
-  const auto output = saver.saveNow(dir / "rescue", {"org.example.notes"}, {});
-  const auto* pressed = testing::resultFor(output, "org.example.notes");
-  ASSERT_NE(pressed, nullptr);
-  EXPECT_EQ(pressed->outcome, SaverOutcome::pressedCommandS) << pressed->detail.value_or("");
-  EXPECT_TRUE(
-      GnomeSession::waitUntil([&] { return testing::readFile(notes) == "typed before\n"; }, 5))
-      << "the editor's file holds: " << testing::readFile(notes);
+  testing::expectCtrlSSavesAnEditorsChange(
+      [&](const std::vector<std::string>& argv) { gnome.launch(argv); },
+      [] { return std::make_unique<GnomeSaveKeyboard>(GnomeShell(), 3); });
 }
 
 }  // namespace

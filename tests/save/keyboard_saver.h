@@ -2,10 +2,12 @@
 // real process table, no editor servers but those a test names, and the desktop files it names.
 #pragma once
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -14,6 +16,8 @@
 #include "linux/save/linux_document_saver.h"
 #include "tests/save/fixed_catalog.h"
 #include "tests/save/fixed_nvim_servers.h"
+#include "tests/support/child_processes.h"
+#include "tests/support/temp_dir.h"
 
 namespace brimwell::testing {
 
@@ -66,6 +70,32 @@ inline std::vector<std::string> emacsWithAChange(std::vector<std::string> termin
                    "(run-with-idle-timer 0.2 nil 'write-region \"\" nil \"" +
                        ready.string() + "\"))"});
   return terminal;
+}
+
+// The save pass's Ctrl+S on a desktop, in an editor that saves on it: `launch` starts, as a client
+// of the desktop, a foot with an Emacs whose buffer holds a change; `keyboard` is the desktop's.
+inline void expectCtrlSSavesAnEditorsChange(
+    const std::function<void(const std::vector<std::string>&)>& launch,
+    std::function<std::unique_ptr<SaveKeyboard>()> keyboard) {
+  TempDir dir;
+  const auto notes = dir / "notes.txt";
+  { std::ofstream(notes) << "before\n"; }
+  launch(
+      emacsWithAChange({"foot", "--app-id=NotesTerm", "-T", "notes"}, notes, dir / "notes.ready"));
+  ASSERT_TRUE(waitUntil([&] { return std::filesystem::exists(dir / "notes.ready"); }, 15))
+      << "foot with emacs (packages foot, emacs-nox) didn't start";
+  EXPECT_EQ(readFile(notes), "before\n") << "the editor saved before Ctrl+S";
+
+  auto saver = keyboardSaver(std::move(keyboard), {{.id = "org.example.notes",
+                                                    .name = "Notes",
+                                                    .program = "n",
+                                                    .startupWMClass = "NotesTerm"}});
+  const auto output = saver.saveNow(dir / "rescue", {"org.example.notes"}, {});
+  const auto* pressed = resultFor(output, "org.example.notes");
+  ASSERT_NE(pressed, nullptr);
+  EXPECT_EQ(pressed->outcome, SaverOutcome::pressedCommandS) << pressed->detail.value_or("");
+  EXPECT_TRUE(waitUntil([&] { return readFile(notes) == "typed before\n"; }, 5))
+      << "the editor's file holds: " << readFile(notes);
 }
 
 // The two applications of the Ctrl+S tests: the writer is asked, the other isn't.
